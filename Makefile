@@ -1,0 +1,40 @@
+# Front door: `make demo` extracts the bundled sample, `make check` runs every test.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PACKAGES   := cmake ninja-build g++ clang make pkgconf libsquish-dev libgtest-dev \
+              libbenchmark-dev libtinyobjloader-dev libstb-dev libclang-rt-14-dev
+
+.PHONY: deps build demo check test asan-test bench clean
+
+# Installs the Debian packages that are missing (needs root and Debian's archive).
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Extracts samples/demo.qm into out/ by answering the two prompts.
+demo: build
+	@mkdir -p out
+	printf 'samples/demo.qm\nout/demo\n' | $(BUILD)/qmextract
+	@echo; echo "Files written:"; ls -l out/demo*
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan-test: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_WERROR=ON -DQM_SANITIZE=ON -DQM_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+check: test asan-test
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) out

@@ -1,0 +1,43 @@
+// Model file loader: size by seeking to the end, then one bulk read.
+#include "app/LoadFile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// Closes the file on every way out.
+struct FileCloser {
+    void operator()(std::FILE* F) const { std::fclose(F); }
+};
+
+int Fail(std::string* Problem, const std::string& Text) {
+    if (Problem != nullptr) *Problem = Text;
+    return -1;
+}
+
+}  // namespace
+
+int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
+    Buff = nullptr;
+    const std::string Name(Path);
+    std::unique_ptr<std::FILE, FileCloser> File(std::fopen(Path, "rb"));
+    if (!File) return Fail(Problem, "Error: cannot open model file " + Name);
+
+    long End = -1;
+    if (std::fseek(File.get(), 0, SEEK_END) == 0) End = std::ftell(File.get());
+    if (End < 0 || std::fseek(File.get(), 0, SEEK_SET) != 0)
+        return Fail(Problem, "Error: cannot find the size of model file " + Name);
+    if (End > std::numeric_limits<int32_t>::max())
+        return Fail(Problem, "Error: model file " + Name + " is larger than 2 GiB");
+
+    const size_t Size = static_cast<size_t>(End);
+    Buff = new unsigned char[Size];
+    const size_t Read = Size == 0 ? 0 : std::fread(Buff, 1, Size, File.get());
+    if (Read < Size && Problem != nullptr)
+        *Problem = "Warning: read only " + std::to_string(Read) + " of " + std::to_string(Size) +
+                   " bytes of model file " + Name + "; using the bytes read";
+    return static_cast<int>(Read);
+}

@@ -1,0 +1,206 @@
+// The BMP image class: pixel storage, clamped access, and the little-endian file writer.
+#include "image/Bmp.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+bool BMPwarnings = true;
+
+namespace {
+
+constexpr int FileHeaderSize = 14;
+constexpr int InfoHeaderSize = 40;
+constexpr int DefaultPelsPerMeter = 3780;  // 96 dots per inch
+constexpr RGBApixel Blank{255, 255, 255, 0};
+
+void PutWord(bmpBYTE* P, bmpWORD V) {
+    P[0] = static_cast<bmpBYTE>(V);
+    P[1] = static_cast<bmpBYTE>(V >> 8);
+}
+
+void PutDword(bmpBYTE* P, bmpDWORD V) {
+    for (int b = 0; b < 4; b++) P[b] = static_cast<bmpBYTE>(V >> (8 * b));
+}
+
+// Grey level of a pixel, 0 to 255, for the paletted depths.
+int Grey(const RGBApixel& P) { return (299 * P.Red + 587 * P.Green + 114 * P.Blue + 500) / 1000; }
+
+void WriteError() {
+    if (BMPwarnings)
+        std::cout << "BMP Error: Could not write proper amount of data." << std::endl;
+}
+
+}  // namespace
+
+BMP::BMP()
+    : BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}), XPelsPerMeter(0),
+      YPelsPerMeter(0) {}
+
+BMP::~BMP() = default;
+
+bool BMP::SetSize(int NewWidth, int NewHeight) {
+    if (NewWidth <= 0 || NewHeight <= 0) {
+        if (BMPwarnings)
+            std::cout << "BMP Warning: User attempted to set a non-positive width or height."
+                      << std::endl
+                      << "             Size remains unchanged at " << Width << " x " << Height
+                      << "." << std::endl;
+        return false;
+    }
+    const size_t Count = static_cast<size_t>(NewWidth) * static_cast<size_t>(NewHeight);
+    std::unique_ptr<RGBApixel[]> Fresh(new RGBApixel[Count]);
+    std::fill(Fresh.get(), Fresh.get() + Count, Blank);
+    Pixels = std::move(Fresh);
+    Width = NewWidth;
+    Height = NewHeight;
+    return true;
+}
+
+bool BMP::SetBitDepth(int NewDepth) {
+    if (NewDepth != 1 && NewDepth != 4 && NewDepth != 8 && NewDepth != 16 && NewDepth != 24 &&
+        NewDepth != 32) {
+        if (BMPwarnings)
+            std::cout << "BMP Warning: User attempted to set unsupported bit depth " << NewDepth
+                      << "." << std::endl
+                      << "             Bit depth remains unchanged at " << BitDepth << "."
+                      << std::endl;
+        return false;
+    }
+    BitDepth = NewDepth;
+    return true;
+}
+
+RGBApixel* BMP::operator()(int i, int j) {
+    const bool Outside = i < 0 || i >= Width || j < 0 || j >= Height;
+    i = std::max(0, std::min(i, Width - 1));
+    j = std::max(0, std::min(j, Height - 1));
+    if (Outside && BMPwarnings)
+        std::cout << "BMP Warning: Attempted to access non-existent pixel;" << std::endl
+                  << "             Truncating request to fit in the range [0," << Width - 1
+                  << "] x [0," << Height - 1 << "]." << std::endl;
+    return &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width) + static_cast<size_t>(i)];
+}
+
+int64_t BMP::RowBytes() const { return (int64_t{Width} * BitDepth + 31) / 32 * 4; }
+
+bool BMP::Write32bitRow(bmpBYTE* Buffer, int BufferSize, int Row) {
+    if (Buffer == nullptr || Row < 0 || Row >= Height || BufferSize < int64_t{4} * Width)
+        return false;
+    const RGBApixel* Src = Pixels.get() + static_cast<size_t>(Row) * static_cast<size_t>(Width);
+    for (int i = 0; i < Width; i++) {
+        bmpBYTE* P = Buffer + 4 * static_cast<size_t>(i);
+        P[0] = Src[i].Blue;
+        P[1] = Src[i].Green;
+        P[2] = Src[i].Red;
+        P[3] = Src[i].Alpha;
+    }
+    return true;
+}
+
+void BMP::EncodeRow(bmpBYTE* Buffer, int Row) {
+    const size_t Bytes = static_cast<size_t>(RowBytes());
+    std::memset(Buffer, 0, Bytes);
+    const RGBApixel* Src = Pixels.get() + static_cast<size_t>(Row) * static_cast<size_t>(Width);
+    for (int i = 0; i < Width; i++) {
+        const RGBApixel& P = Src[i];
+        const size_t x = static_cast<size_t>(i);
+        if (BitDepth == 24) {
+            Buffer[3 * x] = P.Blue;
+            Buffer[3 * x + 1] = P.Green;
+            Buffer[3 * x + 2] = P.Red;
+        } else if (BitDepth == 16) {
+            // 5 bits per channel: 0RRRRRGG GGGBBBBB.
+            PutWord(Buffer + 2 * x, static_cast<bmpWORD>(((P.Red >> 3) << 10) |
+                                                         ((P.Green >> 3) << 5) | (P.Blue >> 3)));
+        } else {
+            // Index into the grey table, packed from the high bits of each byte.
+            const int Top = (1 << BitDepth) - 1;
+            const int Index = (Grey(P) * Top + 127) / 255;
+            const size_t Bit = x * static_cast<size_t>(BitDepth);
+            Buffer[Bit / 8] |= static_cast<bmpBYTE>(Index << (8 - BitDepth - Bit % 8));
+        }
+    }
+}
+
+bool BMP::WriteToStream(std::ostream& Out) {
+    const int64_t Row = RowBytes();
+    const int64_t Colours = BitDepth <= 8 ? int64_t{1} << BitDepth : 0;
+    const int64_t OffBits = FileHeaderSize + InfoHeaderSize + 4 * Colours;
+    const int64_t ImageBytes = Row * Height;
+
+    std::vector<bmpBYTE> Head(static_cast<size_t>(OffBits), 0);
+    bmpBYTE* F = Head.data();
+    PutWord(F + 0, 19778);  // "BM"
+    PutDword(F + 2, static_cast<bmpDWORD>(OffBits + ImageBytes));
+    PutWord(F + 6, 0);
+    PutWord(F + 8, 0);
+    PutDword(F + 10, static_cast<bmpDWORD>(OffBits));
+    bmpBYTE* I = F + FileHeaderSize;
+    PutDword(I + 0, InfoHeaderSize);
+    PutDword(I + 4, static_cast<bmpDWORD>(Width));
+    PutDword(I + 8, static_cast<bmpDWORD>(Height));  // positive: rows stored bottom-up
+    PutWord(I + 12, 1);
+    PutWord(I + 14, static_cast<bmpWORD>(BitDepth));
+    PutDword(I + 16, 0);  // uncompressed
+    PutDword(I + 20, static_cast<bmpDWORD>(ImageBytes));
+    PutDword(I + 24, static_cast<bmpDWORD>(XPelsPerMeter ? XPelsPerMeter : DefaultPelsPerMeter));
+    PutDword(I + 28, static_cast<bmpDWORD>(YPelsPerMeter ? YPelsPerMeter : DefaultPelsPerMeter));
+    PutDword(I + 32, 0);
+    PutDword(I + 36, 0);
+    for (int64_t k = 0; k < Colours; k++) {
+        const auto Level = static_cast<bmpBYTE>(k * 255 / (Colours - 1));
+        bmpBYTE* C = I + InfoHeaderSize + 4 * k;
+        C[0] = C[1] = C[2] = Level;
+    }
+    Out.write(reinterpret_cast<const char*>(Head.data()), static_cast<std::streamsize>(OffBits));
+    if (!Out) {
+        WriteError();
+        return false;
+    }
+
+    std::vector<bmpBYTE> Buffer(static_cast<size_t>(Row));
+    const int BufferSize = static_cast<int>(std::min<int64_t>(Row, INT_MAX));
+    for (int j = Height - 1; j >= 0; j--) {
+        if (BitDepth == 32) {
+            if (!Write32bitRow(Buffer.data(), BufferSize, j)) {
+                WriteError();
+                return false;
+            }
+        } else {
+            EncodeRow(Buffer.data(), j);
+        }
+        Out.write(reinterpret_cast<const char*>(Buffer.data()), static_cast<std::streamsize>(Row));
+        if (!Out) {
+            WriteError();
+            return false;
+        }
+    }
+    Out.flush();
+    if (!Out) {
+        WriteError();
+        return false;
+    }
+    return true;
+}
+
+bool BMP::WriteToFile(const char* FileName) {
+    std::ofstream File;
+    if (FileName != nullptr) File.open(FileName, std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!File.is_open()) {
+        if (BMPwarnings)
+            std::cout << "BMP Error: Cannot open file " << (FileName ? FileName : "")
+                      << " for output." << std::endl;
+        return false;
+    }
+    bool Written = WriteToStream(File);
+    File.close();
+    if (Written && File.fail()) {
+        WriteError();
+        Written = false;
+    }
+    return Written;
+}

@@ -1,0 +1,83 @@
+// In-memory image and its writer to uncompressed BMP files.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+
+using bmpBYTE = std::uint8_t;
+using bmpWORD = std::uint16_t;
+using bmpDWORD = std::uint32_t;
+
+// One pixel. The field order is the byte order of a pixel in a 32-bit file.
+struct RGBApixel {
+    bmpBYTE Blue;
+    bmpBYTE Green;
+    bmpBYTE Red;
+    bmpBYTE Alpha;
+};
+
+// Guards every warning and error the image class prints to standard output.
+extern bool BMPwarnings;
+
+// An image of at least 1 x 1 pixels with a bit depth of 1, 4, 8, 16, 24 or
+// 32. Column 0 is the left edge and row 0 the top edge of the picture. Files
+// are little-endian whatever the host, with the rows stored bottom-up.
+//
+// Misuse (bad sizes, depths, pixel positions) and write failures are reported
+// on standard output in lines beginning "BMP Warning: " or "BMP Error: ".
+class BMP {
+public:
+    // A 1 x 1 image at 24 bits whose pixel is white with alpha 0.
+    BMP();
+    ~BMP();
+    BMP(const BMP&) = delete;
+    BMP& operator=(const BMP&) = delete;
+
+    // Replaces the pixels by NewWidth x NewHeight pixels, each white with
+    // alpha 0. A side of 0 or less is refused with a warning and false, and
+    // the image is left as it was. Throws std::bad_alloc when the pixels
+    // cannot be allocated (up to 4 bytes per pixel are needed).
+    bool SetSize(int NewWidth, int NewHeight);
+
+    // Sets the depth used when writing. A depth other than 1, 4, 8, 16, 24 or
+    // 32 is refused with a warning and false. The pixels are kept.
+    bool SetBitDepth(int NewDepth);
+
+    // The pixel of column i and row j. A position outside the image is
+    // clamped to the nearest edge pixel, with one warning per call.
+    RGBApixel* operator()(int i, int j);
+
+    // Writes the image to FileName, replacing any file there. Prints an error
+    // and returns false when the file cannot be opened (nothing is created
+    // then) or when the data is not written in full.
+    bool WriteToFile(const char* FileName);
+
+    // Writes the file's bytes to Out: the 14-byte file header, the 40-byte
+    // info header, a grey colour table for depths 1, 4 and 8, then the rows
+    // from the bottom one up, each padded to a multiple of 4 bytes and written
+    // with one write call. On a failed write it prints the write error once,
+    // writes no further rows and returns false; it also returns false when
+    // the final flush fails.
+    bool WriteToStream(std::ostream& Out);
+
+    // Encodes row Row as it is stored in a 32-bit file: Width pixels of 4
+    // bytes, Blue, Green, Red, Alpha, from column 0 on. Buffer must hold
+    // BufferSize bytes; refuses with false and leaves Buffer unchanged when
+    // BufferSize is below 4 x Width or Row is not a row of the image.
+    bool Write32bitRow(bmpBYTE* Buffer, int BufferSize, int Row);
+
+private:
+    // Bytes of one stored row at the current depth, padded to a multiple of 4.
+    int64_t RowBytes() const;
+    // Encodes row Row at the current depth into Buffer (RowBytes() bytes).
+    void EncodeRow(bmpBYTE* Buffer, int Row);
+
+    int BitDepth;
+    int Width;
+    int Height;
+    // Row-major: the pixel of column i and row j is Pixels[j * Width + i].
+    std::unique_ptr<RGBApixel[]> Pixels;
+    int XPelsPerMeter;
+    int YPelsPerMeter;
+};
