@@ -1,0 +1,93 @@
+// Texture export: bounds and budget checks, DXT5 block decoding, one BMP file per texture.
+#include "texture/TextureExport.h"
+
+#include <squish.h>
+
+#include <iostream>
+
+#include "model/ByteReader.h"
+
+namespace {
+
+constexpr int BlockBytes = 16;
+
+// Decodes a grid of BlocksWide x BlocksHigh DXT5 blocks at Data (rows of
+// blocks, top to bottom) into the W x H image, dropping the pixels of edge
+// blocks that lie past the image's right or bottom edge.
+void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksWide,
+                  int BlocksHigh) {
+    squish::u8 Pixels[64];
+    for (int by = 0; by < BlocksHigh; by++)
+        for (int bx = 0; bx < BlocksWide; bx++) {
+            const size_t Block = static_cast<size_t>(by) * static_cast<size_t>(BlocksWide) +
+                                 static_cast<size_t>(bx);
+            squish::Decompress(Pixels, Data + BlockBytes * Block, squish::kDxt5);
+            for (int b = 0; b < 16; b++) {
+                const int x = 4 * bx + b % 4;
+                const int y = 4 * by + b / 4;
+                if (x >= W || y >= H) continue;
+                RGBApixel* P = Tex(x, y);
+                P->Red = Pixels[4 * b];
+                P->Green = Pixels[4 * b + 1];
+                P->Blue = Pixels[4 * b + 2];
+                P->Alpha = Pixels[4 * b + 3];
+            }
+        }
+}
+
+void Skip(int t, const std::string& Name, const char* Reason,
+          std::vector<std::string>* Failed) {
+    std::cout << "Texture " << t << ": pixel data " << Reason << "; " << Name << " not written."
+              << std::endl;
+    if (Failed != nullptr) Failed->push_back(Name);
+}
+
+}  // namespace
+
+void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
+                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed) {
+    if (Count <= 0 || Textures == nullptr) return;
+    const ByteReader R(Buff, BufferSize);
+    const std::string Base = Path != nullptr ? Path : "";
+    // Pixel bytes this call may still decode.
+    int64_t Budget = R.Size();
+
+    for (int t = 0; t < Count; t++) {
+        const int W = Textures[t].Width;
+        const int H = Textures[t].Height;
+        const std::string Name = Base + "_tex" + std::to_string(t) + ".bmp";
+
+        const unsigned char* Data = nullptr;
+        int BlocksWide = 0, BlocksHigh = 0;
+        if (W > 0 && H > 0) {
+            BlocksWide = (W + 3) / 4;
+            BlocksHigh = (H + 3) / 4;
+            const int64_t Bytes = int64_t{BlockBytes} * BlocksWide * BlocksHigh;
+            Data = R.Bytes(Textures[t].StartLine, Bytes);
+            if (Data == nullptr) {
+                Skip(t, Name, "runs past the end of the model file", Failed);
+                continue;
+            }
+            if (Bytes > Budget) {
+                Skip(t, Name, "overlaps textures already written", Failed);
+                continue;
+            }
+            Budget -= Bytes;
+        }
+
+        // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
+        BMP Tex;
+        Tex.SetSize(W, H);
+        Tex.SetBitDepth(32);
+        if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
+        if (!Sink(Name, Tex) && Failed != nullptr) Failed->push_back(Name);
+    }
+}
+
+void SaveTextures(char* Path, int TexuresCount, Texture*& Textures, unsigned char*& Buff,
+                  int BufferSize, std::vector<std::string>* Failed) {
+    ExportTextures(
+        Path, TexuresCount, Textures, Buff, BufferSize,
+        [](const std::string& Name, BMP& Image) { return Image.WriteToFile(Name.c_str()); },
+        Failed);
+}
