@@ -43,7 +43,7 @@ ModelBuilder DemoModel() {
     B.Objects = {
         {0.5f, {0}, {0, 1, 2, 3}},              // the quad as it is
         {0.75f, {1, 2}, {0, 1, 2, 2, 3, 4}},    // moved by slot 0, a strip join at vertex 2
-        {0.25f, {2}, {1, 3, 4}},                // turned and lifted
+        {0.25f, {2, 1}, {1, 3, 4}},             // turned and lifted, the last vertex moved
     };
     B.Textures = {
         {16, 16, CompressDxt5(16, 16, Gradient(16, 16))},

@@ -11,6 +11,8 @@
 #include "app/LoadFile.h"
 #include "geometry/ObjWriter.h"
 #include "model/GeometryScan.h"
+#include "model/TextureScan.h"
+#include "texture/TextureExport.h"
 
 namespace {
 
@@ -88,6 +90,9 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
     unsigned char* Buffer = Owned.get();
 
     QMobject Model = BufferScan(Buffer, BufferSize, Out);
+    int TexCount = 0;
+    Texture* Textures = nullptr;
+    TexturesScan(Buffer, BufferSize, TexCount, Textures, Out);
 
     Out << std::endl
         << "File object(s) will be saved as Wavefront Object(s) (*.OBJ)." << std::endl
@@ -96,6 +101,7 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
         << std::endl;
     if (!AskPath(In, Out, "Save file path: ", "save file path", SavePath.get())) {
         ReleaseModel(Model);
+        ReleaseTextures(Textures);
         return 1;
     }
 
@@ -103,6 +109,7 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
     Out << std::endl << "Saving objects..." << std::endl;
     SaveOBJ(SavePath.get(), Model, &Failed);
     Out << "Saving textures..." << std::endl;
+    SaveTextures(SavePath.get(), TexCount, Textures, Buffer, BufferSize, &Failed);
 
     if (Failed.empty())
         Out << "Save has been done successfully." << std::endl;
@@ -113,5 +120,6 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
     In.get();
     In.get();
     ReleaseModel(Model);
+    ReleaseTextures(Textures);
     return Failed.empty() ? 0 : 1;
 }
