@@ -18,7 +18,7 @@ namespace e2e {
 // The texture report printed after the object report. Models built without
 // textures have a texture count of 0; this is the one place that says what
 // the run prints for them.
-inline std::string TextureReport() { return ""; }
+inline std::string TextureReport() { return "\nTextures count: 0\n"; }
 
 // The object report for objects whose strips hold the given numbers of
 // entries, followed by the texture report.
