@@ -110,6 +110,8 @@ struct VertexValues {
     int PIndex, TIndex, NIndex;  // list indices; unused for NaN values
 };
 
+ValueIndex<3>::Key Key3(const Vector3f& V) { return {KeyBits(V.X), KeyBits(V.Y), KeyBits(V.Z)}; }
+
 bool HasNaN(float A, float B, float C = 0.0f) {
     return std::isnan(A) || std::isnan(B) || std::isnan(C);
 }
@@ -176,51 +178,31 @@ private:
         TIndex_.Reset(Distinct);
         NIndex_.Reset(Distinct);
 
-        // Positions: computing the values here also fills the cache for the later passes.
-        int VN = 0;
-        for (int i = From_; i < To_; i++) {
-            const int v = VertexOf(i);
-            if (v < 0) continue;
-            VertexValues& C = ValuesOf(o, v);
-            if (!C.PNaN && C.PIndex < 0)
-                C.PIndex = PIndex_.FindOrInsert({KeyBits(C.P.X), KeyBits(C.P.Y), KeyBits(C.P.Z)}, VN);
-            if (C.PNaN || C.PIndex == VN) {
-                Sink_.FloatLine("v  ", 3, C.P.X, C.P.Y, C.P.Z);
-                VN++;
-            }
-        }
+        const int VN = ListPass(o, PIndex_, &VertexValues::PNaN, &VertexValues::PIndex,
+                                [](const VertexValues& C) { return Key3(C.P); },
+                                [this](const VertexValues& C) {
+                                    Sink_.FloatLine("v  ", 3, C.P.X, C.P.Y, C.P.Z);
+                                });
         Sink_.Literal("# ");
         Sink_.Int(VN);
         Sink_.Literal(" vertices\n\n");
 
-        int TN = 0;
-        for (int i = From_; i < To_; i++) {
-            const int v = VertexOf(i);
-            if (v < 0) continue;
-            VertexValues& C = Cache_[static_cast<size_t>(v)];
-            if (!C.TNaN && C.TIndex < 0)
-                C.TIndex = TIndex_.FindOrInsert({KeyBits(C.T.X), KeyBits(C.T.Y)}, TN);
-            if (C.TNaN || C.TIndex == TN) {
-                Sink_.FloatLine("vt  ", 4, C.T.X, C.T.Y, 0.0f);
-                TN++;
-            }
-        }
+        const int TN = ListPass(o, TIndex_, &VertexValues::TNaN, &VertexValues::TIndex,
+                                [](const VertexValues& C) {
+                                    return ValueIndex<2>::Key{KeyBits(C.T.X), KeyBits(C.T.Y)};
+                                },
+                                [this](const VertexValues& C) {
+                                    Sink_.FloatLine("vt  ", 4, C.T.X, C.T.Y, 0.0f);
+                                });
         Sink_.Literal("# ");
         Sink_.Int(TN);
         Sink_.Literal(" texture vertices\n\n");
 
-        int NN = 0;
-        for (int i = From_; i < To_; i++) {
-            const int v = VertexOf(i);
-            if (v < 0) continue;
-            VertexValues& C = Cache_[static_cast<size_t>(v)];
-            if (!C.NNaN && C.NIndex < 0)
-                C.NIndex = NIndex_.FindOrInsert({KeyBits(C.N.X), KeyBits(C.N.Y), KeyBits(C.N.Z)}, NN);
-            if (C.NNaN || C.NIndex == NN) {
-                Sink_.FloatLine("vn  ", 4, C.N.X, C.N.Y, C.N.Z);
-                NN++;
-            }
-        }
+        const int NN = ListPass(o, NIndex_, &VertexValues::NNaN, &VertexValues::NIndex,
+                                [](const VertexValues& C) { return Key3(C.N); },
+                                [this](const VertexValues& C) {
+                                    Sink_.FloatLine("vn  ", 4, C.N.X, C.N.Y, C.N.Z);
+                                });
         Sink_.Literal("# ");
         Sink_.Int(NN);
         Sink_.Literal(" vertex normals\n\n");
@@ -236,6 +218,25 @@ private:
         RealV_ += VN;
         RealT_ += TN;
         RealN_ += NN;
+    }
+
+    // One list pass over the stretch: an entry's value gets the number of an
+    // equal earlier value, or a new number and its line (always, for NaN).
+    template <size_t N, class KeyOf, class WriteLine>
+    int ListPass(int o, ValueIndex<N>& Index, bool VertexValues::*IsNaN, int VertexValues::*Number,
+                 KeyOf Key, WriteLine Line) {
+        int Count = 0;
+        for (int i = From_; i < To_; i++) {
+            const int v = VertexOf(i);
+            if (v < 0) continue;
+            VertexValues& C = ValuesOf(o, v);
+            if (!(C.*IsNaN) && C.*Number < 0) C.*Number = Index.FindOrInsert(Key(C), Count);
+            if (C.*IsNaN || C.*Number == Count) {
+                Line(C);
+                Count++;
+            }
+        }
+        return Count;
     }
 
     // One face per three consecutive entries, corners in entry order, dropped
