@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <memory>
 
@@ -23,6 +24,10 @@ int Fail(std::string* Problem, const std::string& Text) {
 int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     Buff = nullptr;
     const std::string Name(Path);
+    // Some C libraries open a folder for reading and report a nonsense size for it.
+    std::error_code Ignored;
+    if (std::filesystem::is_directory(Name, Ignored))
+        return Fail(Problem, "Error: model file " + Name + " is a folder");
     std::unique_ptr<std::FILE, FileCloser> File(std::fopen(Path, "rb"));
     if (!File) return Fail(Problem, "Error: cannot open model file " + Name);
 
