@@ -42,8 +42,9 @@ uint64_t ImageLimit(uint64_t Size);
 // 54-byte headers, and an image without pixel data is 1 x 1.
 uint64_t BmpByteLimit(uint64_t Size);
 // Peak heap of one model's scan and export beyond what the caller holds:
-// measured at about 12 bytes per file byte plus the OBJ writer's 1 MiB text
-// chunk; the limit leaves room for growth without admitting a super-linear path.
+// measured at up to 5.7 bytes per file byte (files of 256 bytes or more) on
+// top of the OBJ writer's 1 MiB text chunk; the limit leaves room for growth
+// without admitting a super-linear path.
 uint64_t HeapLimit(uint64_t Size);
 
 // Prints the broken bound to stderr and traps, so that the fuzzer keeps the input.

@@ -59,7 +59,7 @@ for target in $TARGETS; do
     -artifact_prefix="$BUILD/artifacts/$target-" "${dirs[@]}" >"$log" 2>&1
   rc=$?
   set -e
-  grep -E '^#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
+  grep -E '^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
   if [ "$rc" -ne 0 ]; then
     echo "!! $target failed with exit code $rc; the input is under $BUILD/artifacts/:" >&2
     grep -E 'ERROR|SUMMARY|bound broken|Test unit written' "$log" | head -20 >&2 || true
