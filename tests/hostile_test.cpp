@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ModelBuilder.h"
@@ -77,18 +78,53 @@ std::string ReportFor(const std::vector<long long>& StripLengths) {
 
 struct Outcome {
     std::string Report, Obj;
+    bool Written = false;  // false when the model equalled the one given as Previous
 };
 
-// Scans the first N bytes of Bytes from a heap buffer of exactly N bytes and writes the OBJ text.
-Outcome ScanAndWrite(const std::vector<uint8_t>& Bytes, size_t N) {
+// Every array of the record, byte for byte, read through the counts the scan
+// gives for it (so a count larger than its array shows under the sanitizer).
+std::string Fingerprint(const QMobject& M) {
+    std::string S;
+    auto Add = [&S](const void* P, size_t Bytes) {
+        if (Bytes != 0) S.append(static_cast<const char*>(P), Bytes);
+    };
+    auto Count = [](int N) { return static_cast<size_t>(std::max(N, 0)); };
+    const int Counts[] = {M.Objects, M.VNumber, M.RVNumber, M.Parts1, M.Parts2};
+    Add(Counts, sizeof Counts);
+    Add(M.ObjectsVNumber, (Count(M.Objects) + 1) * sizeof(int));
+    Add(M.PerObjectMatCol, Count(M.Objects) * sizeof(int));
+    for (int k = 0; k < M.Objects; k++) Add(M.ObjectsUsedMat[k], Count(M.PerObjectMatCol[k]) * sizeof(short));
+    Add(M.VerticesRange, Count(M.VNumber) * sizeof(short));
+    Add(M.Vertices, Count(M.RVNumber) * sizeof(Vector4f));
+    Add(M.Normals, Count(M.RVNumber) * sizeof(Vector3f));
+    Add(M.TexCoords, Count(M.RVNumber) * sizeof(Vector2f));
+    Add(M.UsedMatrix, Count(M.RVNumber) * sizeof(int));
+    Add(M.Mats1, Count(M.Parts1) * sizeof(Mat4x4));
+    Add(M.Mats2, Count(M.Parts2) * sizeof(Mat4x4));
+    return S;
+}
+
+// Scans the first N bytes of Bytes from a heap buffer of exactly N bytes and
+// writes the OBJ text. With Previous given, the writer runs only when the
+// record differs from the one seen last (the writer reads the record, never
+// the buffer, so an equal record would repeat the same work).
+Outcome ScanAndWrite(const std::vector<uint8_t>& Bytes, size_t N, std::string* Previous = nullptr) {
     const std::unique_ptr<unsigned char[]> Exact(new unsigned char[N]);
     if (N != 0) std::memcpy(Exact.get(), Bytes.data(), N);
     unsigned char* Buff = Exact.get();
     std::ostringstream Report, Obj;
     QMobject Model = BufferScan(Buff, static_cast<int>(N), Report);
-    EXPECT_TRUE(WriteOBJ(Obj, Model));
+    Outcome O;
+    O.Report = Report.str();
+    std::string Print = Fingerprint(Model);
+    if (Previous == nullptr || Print != *Previous) {
+        EXPECT_TRUE(WriteOBJ(Obj, Model));
+        O.Obj = Obj.str();
+        O.Written = true;
+    }
+    if (Previous != nullptr) *Previous = std::move(Print);
     ReleaseModel(Model);
-    return {Report.str(), Obj.str()};
+    return O;
 }
 
 // Checks the OBJ text's structure: header lines, object blocks in order,
@@ -142,6 +178,7 @@ std::string ObjFault(const std::string& Text) {
 size_t OutputBound(size_t FileSize) { return 256 * FileSize + 1024; }
 
 void ExpectSound(const Outcome& O, size_t FileSize) {
+    if (!O.Written) return;
     EXPECT_EQ(ObjFault(O.Obj), "");
     EXPECT_LE(O.Obj.size(), OutputBound(FileSize));
 }
@@ -164,6 +201,8 @@ TEST(Hostile, EveryTruncationInAnExactBuffer) {
     for (const std::vector<uint8_t>& Full : {BaseModel(), SwollenModel()}) {
         const std::vector<size_t> Markers = MarkerPositions(Full);
         ASSERT_EQ(Markers.size(), 3u);
+        std::string Previous;
+        int Writes = 0;
         for (size_t n = 0; n <= Full.size(); n++) {
             SCOPED_TRACE("first " + std::to_string(n) + " of " + std::to_string(Full.size()) + " bytes");
             // A marker is a candidate when it starts below n - 16, up to the
@@ -173,11 +212,13 @@ TEST(Hostile, EveryTruncationInAnExactBuffer) {
             for (size_t p : Markers)
                 if (p + 16 < n && static_cast<int32_t>(Strips.size()) < Declared)
                     Strips.push_back(p + 56 <= n ? GetI32(Full, p + 52) : 0);
-            const Outcome O = ScanAndWrite(Full, n);
+            const Outcome O = ScanAndWrite(Full, n, &Previous);
             EXPECT_EQ(O.Report, ReportFor(Strips));
             ExpectSound(O, n);
+            Writes += O.Written;
             if (HasFailure()) return;
         }
+        EXPECT_GT(Writes, 50);  // the sections shrink step by step, each a new record
     }
 }
 
