@@ -21,7 +21,7 @@ def medians(path):
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
         name = b["run_name"].replace("/real_time", "")
-        name = re.sub(r"/iterations:\d+", "", name)
+        name = re.sub(r"/(iterations|repeats):\d+", "", name)
         scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b["time_unit"]]
         # An aggregate median wins over a single run of the same name.
         if b.get("run_type") == "aggregate" or name not in out:
