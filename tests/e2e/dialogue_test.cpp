@@ -109,10 +109,12 @@ TEST(Dialogue, AcceptsPathsOf255Characters) {
     EXPECT_EQ(e2e::LoadWithClient(Dir / (Save + ".obj")), (e2e::ObjCounts{4, 4, 1, 2}));
 }
 
-// An empty model file loads as a buffer of no bytes: no objects, an OBJ of two header lines.
+// An empty model file loads as a buffer of no bytes: no objects, an OBJ of two
+// header lines, which replace whatever an earlier file of that name held.
 TEST(Dialogue, EmptyModelFileGivesEmptyObj) {
     TempDir Dir;
     WriteFileBytes(Dir / "empty.qm", {});
+    WriteFileBytes(Dir / "out.obj", std::vector<uint8_t>(10000, 'x'));
     const e2e::RunResult R = e2e::Run(Dir, "empty.qm\nout\n\n");
     EXPECT_EQ(R.Out, SuccessfulRun(Report({})));
     EXPECT_EQ(R.ExitCode, 0);
