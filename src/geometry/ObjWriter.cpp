@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <ostream>
+#include <random>
 
 #include "geometry/FloatFormat.h"
 
@@ -21,7 +22,7 @@ constexpr int MaxVertexNumber = 32768;
 // Collects output text and hands it to the stream in large pieces.
 class TextSink {
 public:
-    explicit TextSink(std::ostream& Out) : Out_(Out) { Text_.reserve(Chunk + 512); }
+    explicit TextSink(std::ostream& Out) : Out_(Out) {}
     ~TextSink() { Flush(); }
 
     void Literal(const char* S, size_t N) {
@@ -66,11 +67,15 @@ uint32_t KeyBits(float F) {
     return B == 0x80000000u ? 0u : B;
 }
 
-// Open-addressing map from a value's key to its list index.
+// Open-addressing map from a value's key to its list index. The hash is keyed
+// with a secret drawn per writer, so a file cannot be crafted to pile its
+// values onto one probe chain; list numbers do not depend on the hash.
 template <size_t N>
 class ValueIndex {
 public:
     using Key = std::array<uint32_t, N>;
+
+    explicit ValueIndex(uint64_t Seed) : Seed_(Seed) {}
 
     void Reset(size_t MaxEntries) {
         size_t Capacity = 16;
@@ -81,9 +86,9 @@ public:
 
     // The index of the entry with this key, or NewIndex after inserting it.
     int FindOrInsert(const Key& K, int NewIndex) {
-        uint64_t H = 0x9E3779B97F4A7C15ull;
-        for (uint32_t Word : K) H = (H ^ Word) * 0xBF58476D1CE4E5B9ull;
-        for (size_t s = (H ^ (H >> 31)) & Mask_;; s = (s + 1) & Mask_) {
+        uint64_t H = Seed_;
+        for (uint32_t Word : K) H = Mix(H ^ Word);
+        for (size_t s = H & Mask_;; s = (s + 1) & Mask_) {
             if (Slots_[s].Index < 0) {
                 Slots_[s] = {K, NewIndex};
                 return NewIndex;
@@ -97,9 +102,22 @@ private:
         Key K;
         int Index;
     };
+    // A bijective 64-bit finaliser: every input bit affects every output bit.
+    static uint64_t Mix(uint64_t X) {
+        X = (X ^ (X >> 30)) * 0xBF58476D1CE4E5B9ull;
+        X = (X ^ (X >> 27)) * 0x94D049BB133111EBull;
+        return X ^ (X >> 31);
+    }
+
+    uint64_t Seed_;
     std::vector<Slot> Slots_;
     size_t Mask_ = 0;
 };
+
+uint64_t HashSeed() {
+    std::random_device Device;
+    return (static_cast<uint64_t>(Device()) << 32) ^ Device();
+}
 
 // One vertex's values for the object being written, computed once.
 struct VertexValues {
@@ -120,7 +138,8 @@ class ObjectWriter {
 public:
     ObjectWriter(TextSink& Sink, const QMobject& M)
         : Sink_(Sink), M_(M),
-          Cache_(static_cast<size_t>(std::clamp(M.RVNumber, 0, MaxVertexNumber))) {}
+          Cache_(static_cast<size_t>(std::clamp(M.RVNumber, 0, MaxVertexNumber))),
+          PIndex_(HashSeed()), NIndex_(HashSeed()), TIndex_(HashSeed()) {}
 
     void Write() {
         Sink_.Literal("# Max2Obj Version 4.0 Mar 10th, 2001\n#\n");
