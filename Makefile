@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES   := cmake ninja-build g++ clang make pkgconf libsquish-dev libgtest-dev \
               libbenchmark-dev libtinyobjloader-dev libstb-dev libclang-rt-14-dev
 
-.PHONY: deps build demo check test asan-test bench clean
+.PHONY: deps build demo check test asan-test fuzz bench clean
 
 # Installs the Debian packages that are missing (needs root and Debian's archive).
 deps:
@@ -36,5 +36,13 @@ asan-test: deps
 
 check: test asan-test
 
+# Each libFuzzer target for FUZZ_SECONDS (default 60) from the committed corpus.
+fuzz: deps
+	fuzz/run.sh
+
+# Release build, every benchmark, one table of goals and measured ratios.
+bench: deps
+	bench/run.sh
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release out
