@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <vector>
 
 bool BMPwarnings = true;
@@ -51,7 +53,10 @@ bool BMP::SetSize(int NewWidth, int NewHeight) {
                       << "." << std::endl;
         return false;
     }
-    const size_t Count = static_cast<size_t>(NewWidth) * static_cast<size_t>(NewHeight);
+    // 64-bit, and checked, so a host with a 32-bit size_t cannot under-allocate.
+    const uint64_t Wanted = static_cast<uint64_t>(NewWidth) * static_cast<uint64_t>(NewHeight);
+    if (Wanted > SIZE_MAX / sizeof(RGBApixel)) throw std::bad_alloc();
+    const auto Count = static_cast<size_t>(Wanted);
     std::unique_ptr<RGBApixel[]> Fresh(new RGBApixel[Count]);
     std::fill(Fresh.get(), Fresh.get() + Count, Blank);
     Pixels = std::move(Fresh);
