@@ -79,11 +79,10 @@ bool BMP::SetBitDepth(int NewDepth) {
     return true;
 }
 
-RGBApixel* BMP::operator()(int i, int j) {
-    const bool Outside = i < 0 || i >= Width || j < 0 || j >= Height;
+RGBApixel* BMP::Clamped(int i, int j) {
     i = std::max(0, std::min(i, Width - 1));
     j = std::max(0, std::min(j, Height - 1));
-    if (Outside && BMPwarnings)
+    if (BMPwarnings)
         std::cout << "BMP Warning: Attempted to access non-existent pixel;" << std::endl
                   << "             Truncating request to fit in the range [0," << Width - 1
                   << "] x [0," << Height - 1 << "]." << std::endl;
@@ -95,14 +94,10 @@ int64_t BMP::RowBytes() const { return (int64_t{Width} * BitDepth + 31) / 32 * 4
 bool BMP::Write32bitRow(bmpBYTE* Buffer, int BufferSize, int Row) {
     if (Buffer == nullptr || Row < 0 || Row >= Height || BufferSize < int64_t{4} * Width)
         return false;
-    const RGBApixel* Src = Pixels.get() + static_cast<size_t>(Row) * static_cast<size_t>(Width);
-    for (int i = 0; i < Width; i++) {
-        bmpBYTE* P = Buffer + 4 * static_cast<size_t>(i);
-        P[0] = Src[i].Blue;
-        P[1] = Src[i].Green;
-        P[2] = Src[i].Red;
-        P[3] = Src[i].Alpha;
-    }
+    // A pixel's four one-byte fields are already in the file's order.
+    static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
+    std::memcpy(Buffer, Pixels.get() + static_cast<size_t>(Row) * static_cast<size_t>(Width),
+                4 * static_cast<size_t>(Width));
     return true;
 }
 

@@ -1,6 +1,7 @@
 // In-memory image and its writer to uncompressed BMP files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -46,7 +47,11 @@ public:
 
     // The pixel of column i and row j. A position outside the image is
     // clamped to the nearest edge pixel, with one warning per call.
-    RGBApixel* operator()(int i, int j);
+    RGBApixel* operator()(int i, int j) {
+        if (i >= 0 && i < Width && j >= 0 && j < Height)
+            return &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width) + static_cast<size_t>(i)];
+        return Clamped(i, j);
+    }
 
     // Writes the image to FileName, replacing any file there. Prints an error
     // and returns false when the file cannot be opened (nothing is created
@@ -68,6 +73,8 @@ public:
     bool Write32bitRow(bmpBYTE* Buffer, int BufferSize, int Row);
 
 private:
+    // The warning and the clamped pixel for a position outside the image.
+    RGBApixel* Clamped(int i, int j);
     // Bytes of one stored row at the current depth, padded to a multiple of 4.
     int64_t RowBytes() const;
     // Encodes row Row at the current depth into Buffer (RowBytes() bytes).
