@@ -2,7 +2,6 @@
 #include "image/Bmp.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -162,18 +161,20 @@ bool BMP::WriteToStream(std::ostream& Out) {
         return false;
     }
 
-    std::vector<bmpBYTE> Buffer(static_cast<size_t>(Row));
-    const int BufferSize = static_cast<int>(std::min<int64_t>(Row, INT_MAX));
+    // At 32 bits a stored row is the pixel row itself (a pixel's fields are in
+    // file order), so it is written straight from the image; other depths are
+    // encoded into one reused row buffer.
+    std::vector<bmpBYTE> Buffer(BitDepth == 32 ? 0 : static_cast<size_t>(Row));
     for (int j = Height - 1; j >= 0; j--) {
+        const char* Bytes = reinterpret_cast<const char*>(Buffer.data());
         if (BitDepth == 32) {
-            if (!Write32bitRow(Buffer.data(), BufferSize, j)) {
-                WriteError();
-                return false;
-            }
+            static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
+            Bytes = reinterpret_cast<const char*>(Pixels.get() + static_cast<size_t>(j) *
+                                                                     static_cast<size_t>(Width));
         } else {
             EncodeRow(Buffer.data(), j);
         }
-        Out.write(reinterpret_cast<const char*>(Buffer.data()), static_cast<std::streamsize>(Row));
+        Out.write(Bytes, static_cast<std::streamsize>(Row));
         if (!Out) {
             WriteError();
             return false;

@@ -53,6 +53,13 @@ public:
         return Clamped(i, j);
     }
 
+    // The Width pixels of row j, contiguous from column 0; nullptr when j is
+    // not a row of the image. For writers that fill whole rows at a time.
+    RGBApixel* Row(int j) {
+        return j >= 0 && j < Height ? &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width)]
+                                    : nullptr;
+    }
+
     // Writes the image to FileName, replacing any file there. Prints an error
     // and returns false when the file cannot be opened (nothing is created
     // then) or when the data is not written in full.

@@ -3,6 +3,7 @@
 
 #include <squish.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "model/ByteReader.h"
@@ -17,22 +18,21 @@ constexpr int BlockBytes = 16;
 void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksWide,
                   int BlocksHigh) {
     squish::u8 Pixels[64];
-    for (int by = 0; by < BlocksHigh; by++)
+    for (int by = 0; by < BlocksHigh; by++) {
+        const int Rows = std::min(4, H - 4 * by);
         for (int bx = 0; bx < BlocksWide; bx++) {
             const size_t Block = static_cast<size_t>(by) * static_cast<size_t>(BlocksWide) +
                                  static_cast<size_t>(bx);
             squish::Decompress(Pixels, Data + BlockBytes * Block, squish::kDxt5);
-            for (int b = 0; b < 16; b++) {
-                const int x = 4 * bx + b % 4;
-                const int y = 4 * by + b / 4;
-                if (x >= W || y >= H) continue;
-                RGBApixel* P = Tex(x, y);
-                P->Red = Pixels[4 * b];
-                P->Green = Pixels[4 * b + 1];
-                P->Blue = Pixels[4 * b + 2];
-                P->Alpha = Pixels[4 * b + 3];
+            const int Columns = std::min(4, W - 4 * bx);
+            for (int r = 0; r < Rows; r++) {
+                RGBApixel* Row = Tex.Row(4 * by + r) + 4 * bx;
+                const squish::u8* Src = Pixels + 16 * r;
+                for (int c = 0; c < Columns; c++)
+                    Row[c] = {Src[4 * c + 2], Src[4 * c + 1], Src[4 * c], Src[4 * c + 3]};
             }
         }
+    }
 }
 
 void Skip(int t, const std::string& Name, const char* Reason,

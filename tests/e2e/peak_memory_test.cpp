@@ -25,7 +25,7 @@ namespace {
 
 // Runs the binary in Dir with Input on standard input and its output
 // discarded; returns the exit status as waitpid gives it.
-int RunQuietly(const std::filesystem::path& Dir, const std::string& Input) {
+[[maybe_unused]] int RunQuietly(const std::filesystem::path& Dir, const std::string& Input) {
     const std::string InputPath = (Dir / "input.txt").string();
     std::ofstream(InputPath) << Input;
     const pid_t Child = fork();
