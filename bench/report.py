@@ -73,17 +73,13 @@ def main():
     else:
         rows.append(("Whole run <= 5x cat (read model, write outputs)", "no result", "", "FAIL"))
 
-    # Where the rest stands against the floors, and what the prototypes would buy.
+    # Where the rest stands against the floors.
     info("  load (LoadFile) / one bulk read", "BM_Load_Fast", "BM_Floor_BulkRead")
     info("  literal loader / LoadFile", "BM_Load_Literal", "BM_Load_Fast")
     info("  literal geometry scan / BufferScan", "BM_GeometryScan_Literal", "BM_GeometryScan_Fast")
     info("  literal texture scan / TexturesScan", "BM_TextureScan_Literal", "BM_TextureScan_Fast")
     info("  OBJ writing / memcpy of the OBJ bytes", "BM_Obj_Big_Fast", "BM_Floor_MemcpyObj")
     info("  texture export / memcpy of the BMP bytes", "BM_Texture_Export", "BM_Floor_MemcpyBmp")
-    for proto in ("BM_Texture_ExportRowPointers", "BM_Texture_ExportRowPointersRowsAsStored",
-                  "BM_Texture_ExportRowPointersRowsAsStoredNoFill", "BM_Texture_ExportStreamed"):
-        if proto in m:
-            info("  prototype " + proto[len("BM_Texture_"):] + " / bare decode", proto, "BM_Texture_DecodeFloor")
 
     widths = [max(len(r[i]) for r in rows + [("Goal", "Measured (CPU)", "Wall", "Result")]) for i in range(4)]
     line = lambda r: "  ".join(str(r[i]).ljust(widths[i]) for i in range(4))
