@@ -4,6 +4,9 @@
 #include <squish.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <iostream>
 
 #include "model/ByteReader.h"
@@ -11,6 +14,25 @@
 namespace {
 
 constexpr int BlockBytes = 16;
+
+// Stores one decoded pixel (red, green, blue, alpha) as an image pixel (blue,
+// green, red, alpha). On common hosts this is one 32-bit load, a swap of the
+// red and blue bytes and one store; elsewhere it goes byte by byte.
+inline void PlacePixel(RGBApixel* To, const squish::u8* From) {
+    static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
+    if constexpr (std::endian::native == std::endian::little ||
+                  std::endian::native == std::endian::big) {
+        uint32_t V;
+        std::memcpy(&V, From, 4);
+        // Bytes 0 and 2 of the four, wherever the host keeps them in a word.
+        constexpr uint32_t Keep = std::endian::native == std::endian::little ? 0xFF00FF00u : 0x00FF00FFu;
+        constexpr int Low = std::endian::native == std::endian::little ? 0 : 8;
+        V = (V & Keep) | (((V >> 16) & (0xFFu << Low))) | ((V & (0xFFu << Low)) << 16);
+        std::memcpy(To, &V, 4);
+    } else {
+        *To = {From[2], From[1], From[0], From[3]};
+    }
+}
 
 // Decodes a grid of BlocksWide x BlocksHigh DXT5 blocks at Data (rows of
 // blocks, top to bottom) into the W x H image, dropping the pixels of edge
@@ -28,8 +50,7 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
             for (int r = 0; r < Rows; r++) {
                 RGBApixel* Row = Tex.Row(4 * by + r) + 4 * bx;
                 const squish::u8* Src = Pixels + 16 * r;
-                for (int c = 0; c < Columns; c++)
-                    Row[c] = {Src[4 * c + 2], Src[4 * c + 1], Src[4 * c], Src[4 * c + 3]};
+                for (int c = 0; c < Columns; c++) PlacePixel(Row + c, Src + 4 * c);
             }
         }
     }
