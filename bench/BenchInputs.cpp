@@ -1,6 +1,8 @@
 // Builds the benchmark inputs on first use: the big model, its file, the strip model, the coordinates.
 #include "BenchInputs.h"
 
+#include <cstring>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -81,6 +83,16 @@ const std::vector<float>& Coordinates() {
         return Out;
     }();
     return Numbers;
+}
+
+void MemcpyFloor(benchmark::State& State, size_t Bytes) {
+    std::vector<char> From(Bytes, 'a'), To(Bytes, 'b');
+    for (auto _ : State) {
+        std::memcpy(To.data(), From.data(), Bytes);
+        benchmark::ClobberMemory();
+    }
+    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(Bytes));
+    State.counters["Bytes"] = static_cast<double>(Bytes);
 }
 
 }  // namespace benchinputs

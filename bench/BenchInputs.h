@@ -1,6 +1,8 @@
 // Inputs shared by the benchmarks, built once per process from the model builder.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <streambuf>
 #include <string>
@@ -22,6 +24,9 @@ const QMobject& StripModel();
 // Realistic numbers for "%f": every transformed position, texture coordinate
 // and normal component of the big model, as the OBJ writer prints them.
 const std::vector<float>& Coordinates();
+
+// The hardware floor for writing Bytes of output: one memcpy of that many bytes.
+void MemcpyFloor(benchmark::State& State, size_t Bytes);
 
 // A stream buffer that appends into memory it keeps between uses, so the
 // timed work does not include growing a string.

@@ -27,15 +27,17 @@ void SetModelBytes(benchmark::State& State) {
     State.counters["Bytes"] = static_cast<double>(Size);
 }
 
-void BM_LoadScan_Fast(benchmark::State& State) {
+// Load plus both scans with the given implementations, releasing everything each time.
+template <class Load, class Scan, class ScanTextures>
+void LoadScan(benchmark::State& State, Load LoadFn, Scan ScanFn, ScanTextures TexturesFn) {
     const std::string& Path = BigModelPath();
     for (auto _ : State) {
         unsigned char* Buff = nullptr;
-        const int Size = LoadFile(Path.c_str(), Buff);
-        QMobject M = BufferScan(Buff, Size, Nowhere());
+        const int Size = LoadFn(Path.c_str(), Buff);
+        QMobject M = ScanFn(Buff, Size, Nowhere());
         int Count = 0;
         Texture* Textures = nullptr;
-        TexturesScan(Buff, Size, Count, Textures, Nowhere());
+        TexturesFn(Buff, Size, Count, Textures, Nowhere());
         benchmark::DoNotOptimize(M.Vertices);
         benchmark::DoNotOptimize(Textures);
         ReleaseModel(M);
@@ -45,22 +47,20 @@ void BM_LoadScan_Fast(benchmark::State& State) {
     SetModelBytes(State);
 }
 
+void BM_LoadScan_Fast(benchmark::State& State) {
+    LoadScan(
+        State, [](const char* P, unsigned char*& B) { return LoadFile(P, B); },
+        [](unsigned char*& B, int N, std::ostream& O) { return BufferScan(B, N, O); },
+        [](unsigned char*& B, int N, int& C, Texture*& T, std::ostream& O) { TexturesScan(B, N, C, T, O); });
+}
+
 void BM_LoadScan_Literal(benchmark::State& State) {
-    const std::string& Path = BigModelPath();
-    for (auto _ : State) {
-        unsigned char* Buff = nullptr;
-        const int Size = literal::LoadFile(Path.c_str(), Buff);
-        QMobject M = literal::BufferScan(Buff, Size, Nowhere());
-        int Count = 0;
-        Texture* Textures = nullptr;
-        literal::TexturesScan(Buff, Size, Count, Textures, Nowhere());
-        benchmark::DoNotOptimize(M.Vertices);
-        benchmark::DoNotOptimize(Textures);
-        ReleaseModel(M);
-        ReleaseTextures(Textures);
-        delete[] Buff;
-    }
-    SetModelBytes(State);
+    LoadScan(
+        State, [](const char* P, unsigned char*& B) { return literal::LoadFile(P, B); },
+        [](unsigned char*& B, int N, std::ostream& O) { return literal::BufferScan(B, N, O); },
+        [](unsigned char*& B, int N, int& C, Texture*& T, std::ostream& O) {
+            literal::TexturesScan(B, N, C, T, O);
+        });
 }
 
 // The parts on their own, to show where the time goes.

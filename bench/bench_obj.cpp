@@ -55,16 +55,7 @@ void BM_Obj_Strip_Literal(benchmark::State& State) {
 }
 
 // The floor: copying as many bytes as the big model's OBJ text holds.
-void BM_Floor_MemcpyObj(benchmark::State& State) {
-    const size_t Bytes = ObjSize(BigModel());
-    std::vector<char> From(Bytes, 'a'), To(Bytes, 'b');
-    for (auto _ : State) {
-        std::memcpy(To.data(), From.data(), Bytes);
-        benchmark::ClobberMemory();
-    }
-    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(Bytes));
-    State.counters["Bytes"] = static_cast<double>(Bytes);
-}
+void BM_Floor_MemcpyObj(benchmark::State& State) { MemcpyFloor(State, ObjSize(BigModel())); }
 
 }  // namespace
 

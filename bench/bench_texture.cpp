@@ -73,16 +73,7 @@ void BM_Texture_DecodeFloor(benchmark::State& State) {
 }
 
 // The floor for the written bytes: copying as many bytes as the BMP files hold.
-void BM_Floor_MemcpyBmp(benchmark::State& State) {
-    const size_t Bytes = Dir().BmpBytes;
-    std::vector<char> From(Bytes, 'a'), To(Bytes, 'b');
-    for (auto _ : State) {
-        std::memcpy(To.data(), From.data(), Bytes);
-        benchmark::ClobberMemory();
-    }
-    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(Bytes));
-    State.counters["Bytes"] = static_cast<double>(Bytes);
-}
+void BM_Floor_MemcpyBmp(benchmark::State& State) { MemcpyFloor(State, Dir().BmpBytes); }
 
 }  // namespace
 
