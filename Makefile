@@ -2,7 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES   := cmake ninja-build g++ clang make pkgconf libsquish-dev libgtest-dev \
+PACKAGES   := cmake ninja-build g++ clang make libsquish-dev libgtest-dev \
               libbenchmark-dev libtinyobjloader-dev libstb-dev libclang-rt-14-dev
 
 .PHONY: deps build demo check test asan-test fuzz bench clean
