@@ -37,6 +37,13 @@ public:
         Literal(B, static_cast<size_t>(std::to_chars(B, B + sizeof B, V).ptr - B));
     }
 
+    // A count comment: "# ", the number, then Rest (its label and line ends).
+    void Count(int64_t N, const char* Rest) {
+        Literal("# ", 2);
+        Int(N);
+        Literal(Rest, std::strlen(Rest));
+    }
+
     // Keyword, then "%f %f %f\n"; the keyword carries its own blanks.
     void FloatLine(const char* Keyword, size_t KeywordLength, float A, float B, float C) {
         char Line[8 + 3 * (FixedMaxChars + 1)];
@@ -202,9 +209,7 @@ private:
                                 [this](const VertexValues& C) {
                                     Sink_.FloatLine("v  ", 3, C.P.X, C.P.Y, C.P.Z);
                                 });
-        Sink_.Literal("# ");
-        Sink_.Int(VN);
-        Sink_.Literal(" vertices\n\n");
+        Sink_.Count(VN, " vertices\n\n");
 
         const int TN = ListPass(o, TIndex_, &VertexValues::TNaN, &VertexValues::TIndex,
                                 [](const VertexValues& C) {
@@ -213,26 +218,20 @@ private:
                                 [this](const VertexValues& C) {
                                     Sink_.FloatLine("vt  ", 4, C.T.X, C.T.Y, 0.0f);
                                 });
-        Sink_.Literal("# ");
-        Sink_.Int(TN);
-        Sink_.Literal(" texture vertices\n\n");
+        Sink_.Count(TN, " texture vertices\n\n");
 
         const int NN = ListPass(o, NIndex_, &VertexValues::NNaN, &VertexValues::NIndex,
                                 [](const VertexValues& C) { return Key3(C.N); },
                                 [this](const VertexValues& C) {
                                     Sink_.FloatLine("vn  ", 4, C.N.X, C.N.Y, C.N.Z);
                                 });
-        Sink_.Literal("# ");
-        Sink_.Int(NN);
-        Sink_.Literal(" vertex normals\n\n");
+        Sink_.Count(NN, " vertex normals\n\n");
 
         Sink_.Literal("g Obj");
         Sink_.Int(o + 1);
         Sink_.Literal("\ns 1\n");
         const int F = WriteFaces();
-        Sink_.Literal("# ");
-        Sink_.Int(F);
-        Sink_.Literal(" faces\n\ng\n");
+        Sink_.Count(F, " faces\n\ng\n");
 
         RealV_ += VN;
         RealT_ += TN;
