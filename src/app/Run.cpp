@@ -109,7 +109,7 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
     Out << std::endl << "Saving objects..." << std::endl;
     SaveOBJ(SavePath.get(), Model, &Failed);
     Out << "Saving textures..." << std::endl;
-    SaveTextures(SavePath.get(), TexCount, Textures, Buffer, BufferSize, &Failed);
+    SaveTextures(SavePath.get(), TexCount, Textures, Buffer, BufferSize, &Failed, Out);
 
     if (Failed.empty())
         Out << "Save has been done successfully." << std::endl;

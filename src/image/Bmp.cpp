@@ -30,15 +30,14 @@ void PutDword(bmpBYTE* P, bmpDWORD V) {
 // Grey level of a pixel, 0 to 255, for the paletted depths.
 int Grey(const RGBApixel& P) { return (299 * P.Red + 587 * P.Green + 114 * P.Blue + 500) / 1000; }
 
-void WriteError() {
-    if (BMPwarnings)
-        std::cout << "BMP Error: Could not write proper amount of data." << std::endl;
-}
-
 }  // namespace
 
-BMP::BMP()
-    : BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}), XPelsPerMeter(0),
+void BMP::WriteError() {
+    if (BMPwarnings) *Messages_ << "BMP Error: Could not write proper amount of data." << std::endl;
+}
+
+BMP::BMP(std::ostream& Messages)
+    : Messages_(&Messages), BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}), XPelsPerMeter(0),
       YPelsPerMeter(0) {}
 
 BMP::~BMP() = default;
@@ -46,7 +45,7 @@ BMP::~BMP() = default;
 bool BMP::SetSize(int NewWidth, int NewHeight) {
     if (NewWidth <= 0 || NewHeight <= 0) {
         if (BMPwarnings)
-            std::cout << "BMP Warning: User attempted to set a non-positive width or height."
+            *Messages_ << "BMP Warning: User attempted to set a non-positive width or height."
                       << std::endl
                       << "             Size remains unchanged at " << Width << " x " << Height
                       << "." << std::endl;
@@ -68,7 +67,7 @@ bool BMP::SetBitDepth(int NewDepth) {
     if (NewDepth != 1 && NewDepth != 4 && NewDepth != 8 && NewDepth != 16 && NewDepth != 24 &&
         NewDepth != 32) {
         if (BMPwarnings)
-            std::cout << "BMP Warning: User attempted to set unsupported bit depth " << NewDepth
+            *Messages_ << "BMP Warning: User attempted to set unsupported bit depth " << NewDepth
                       << "." << std::endl
                       << "             Bit depth remains unchanged at " << BitDepth << "."
                       << std::endl;
@@ -82,7 +81,7 @@ RGBApixel* BMP::Clamped(int i, int j) {
     i = std::max(0, std::min(i, Width - 1));
     j = std::max(0, std::min(j, Height - 1));
     if (BMPwarnings)
-        std::cout << "BMP Warning: Attempted to access non-existent pixel;" << std::endl
+        *Messages_ << "BMP Warning: Attempted to access non-existent pixel;" << std::endl
                   << "             Truncating request to fit in the range [0," << Width - 1
                   << "] x [0," << Height - 1 << "]." << std::endl;
     return &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width) + static_cast<size_t>(i)];
@@ -193,7 +192,7 @@ bool BMP::WriteToFile(const char* FileName) {
     if (FileName != nullptr) File.open(FileName, std::ios::out | std::ios::binary | std::ios::trunc);
     if (!File.is_open()) {
         if (BMPwarnings)
-            std::cout << "BMP Error: Cannot open file " << (FileName ? FileName : "")
+            *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "")
                       << " for output." << std::endl;
         return false;
     }

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <iosfwd>
+#include <iostream>
 #include <memory>
 
 using bmpBYTE = std::uint8_t;
@@ -18,7 +18,7 @@ struct RGBApixel {
     bmpBYTE Alpha;
 };
 
-// Guards every warning and error the image class prints to standard output.
+// Guards every warning and error the image class prints.
 extern bool BMPwarnings;
 
 // An image of at least 1 x 1 pixels with a bit depth of 1, 4, 8, 16, 24 or
@@ -26,11 +26,13 @@ extern bool BMPwarnings;
 // are little-endian whatever the host, with the rows stored bottom-up.
 //
 // Misuse (bad sizes, depths, pixel positions) and write failures are reported
-// on standard output in lines beginning "BMP Warning: " or "BMP Error: ".
+// in lines beginning "BMP Warning: " or "BMP Error: " on the stream given at
+// construction (standard output by default).
 class BMP {
 public:
-    // A 1 x 1 image at 24 bits whose pixel is white with alpha 0.
-    BMP();
+    // A 1 x 1 image at 24 bits whose pixel is white with alpha 0; its
+    // messages go to Messages, which must outlive the image.
+    explicit BMP(std::ostream& Messages = std::cout);
     ~BMP();
     BMP(const BMP&) = delete;
     BMP& operator=(const BMP&) = delete;
@@ -86,6 +88,10 @@ private:
     int64_t RowBytes() const;
     // Encodes row Row at the current depth into Buffer (RowBytes() bytes).
     void EncodeRow(bmpBYTE* Buffer, int Row);
+
+    // The message lines above, while BMPwarnings is set.
+    std::ostream* Messages_;
+    void WriteError();
 
     int BitDepth;
     int Width;

@@ -62,10 +62,6 @@ std::vector<int> FindObjectMarkers(const unsigned char* Buff, int BufferSize, in
     return Markers;
 }
 
-QMobject BufferScan(unsigned char*& Buff, int BufferSize) {
-    return BufferScan(Buff, BufferSize, std::cout);
-}
-
 QMobject BufferScan(unsigned char*& Buff, int BufferSize, std::ostream& Out) {
     const ByteReader R(Buff, BufferSize);
     QMobject M{};

@@ -1,7 +1,7 @@
 // Geometry scan of the model buffer: object markers, index list, vertex records, matrices.
 #pragma once
 
-#include <iosfwd>
+#include <iostream>
 #include <vector>
 
 #include "geometry/Vectors.h"
@@ -44,10 +44,9 @@ std::vector<int> FindObjectMarkers(const unsigned char* Buff, int BufferSize, in
 
 // Scans the BufferSize bytes at Buff and returns the model. Prints the empty
 // line, "Objects count : N" and one "Object N<k> contains : <strip-2> polygons"
-// line per object to Out (std::cout in the first form). Never reads outside
-// the buffer; allocates no more than a small multiple of BufferSize.
-QMobject BufferScan(unsigned char*& Buff, int BufferSize);
-QMobject BufferScan(unsigned char*& Buff, int BufferSize, std::ostream& Out);
+// line per object to Out. Never reads outside the buffer; allocates no more
+// than a small multiple of BufferSize.
+QMobject BufferScan(unsigned char*& Buff, int BufferSize, std::ostream& Out = std::cout);
 
 // Releases every array of the record and zeroes it.
 void ReleaseModel(QMobject& Model);

@@ -84,10 +84,6 @@ void TexturesScan(unsigned char*& Buff, int BufferSize, int& TexturesCount, Text
             << "x32" << std::endl;
 }
 
-void TexturesScan(unsigned char*& Buff, int BufferSize, int& TexturesCount, Texture*& Textures) {
-    TexturesScan(Buff, BufferSize, TexturesCount, Textures, std::cout);
-}
-
 void ReleaseTextures(Texture*& Textures) {
     delete[] Textures;
     Textures = nullptr;

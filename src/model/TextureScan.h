@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
+#include <iostream>
 #include <vector>
 
 // One texture of the model file: its size as stored, and the buffer offset of
@@ -48,10 +48,7 @@ std::vector<Texture> FindTextures(const unsigned char* Buff, int BufferSize, int
 // the scan does not fill are all zero. Release the directory with
 // ReleaseTextures. Nothing outside Buff[0, BufferSize) is read.
 void TexturesScan(unsigned char*& Buff, int BufferSize, int& TexturesCount, Texture*& Textures,
-                  std::ostream& Out);
-
-// The same, reporting to standard output.
-void TexturesScan(unsigned char*& Buff, int BufferSize, int& TexturesCount, Texture*& Textures);
+                  std::ostream& Out = std::cout);
 
 // Releases a directory allocated by TexturesScan and sets the pointer to null.
 void ReleaseTextures(Texture*& Textures);

@@ -56,9 +56,9 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
     }
 }
 
-void Skip(int t, const std::string& Name, const char* Reason,
+void Skip(std::ostream& Out, int t, const std::string& Name, const char* Reason,
           std::vector<std::string>* Failed) {
-    std::cout << "Texture " << t << ": pixel data " << Reason << "; " << Name << " not written."
+    Out << "Texture " << t << ": pixel data " << Reason << "; " << Name << " not written."
               << std::endl;
     if (Failed != nullptr) Failed->push_back(Name);
 }
@@ -66,7 +66,8 @@ void Skip(int t, const std::string& Name, const char* Reason,
 }  // namespace
 
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
-                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed) {
+                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed,
+                    std::ostream& Out) {
     if (Count <= 0 || Textures == nullptr) return;
     const ByteReader R(Buff, BufferSize);
     const std::string Base = Path != nullptr ? Path : "";
@@ -86,18 +87,18 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
             const int64_t Bytes = int64_t{BlockBytes} * BlocksWide * BlocksHigh;
             Data = R.Bytes(Textures[t].StartLine, Bytes);
             if (Data == nullptr) {
-                Skip(t, Name, "runs past the end of the model file", Failed);
+                Skip(Out, t, Name, "runs past the end of the model file", Failed);
                 continue;
             }
             if (Bytes > Budget) {
-                Skip(t, Name, "overlaps textures already written", Failed);
+                Skip(Out, t, Name, "overlaps textures already written", Failed);
                 continue;
             }
             Budget -= Bytes;
         }
 
         // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
-        BMP Tex;
+        BMP Tex(Out);
         Tex.SetSize(W, H);
         Tex.SetBitDepth(32);
         if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
@@ -106,9 +107,9 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
 }
 
 void SaveTextures(char* Path, int TexuresCount, Texture*& Textures, unsigned char*& Buff,
-                  int BufferSize, std::vector<std::string>* Failed) {
+                  int BufferSize, std::vector<std::string>* Failed, std::ostream& Out) {
     ExportTextures(
         Path, TexuresCount, Textures, Buff, BufferSize,
         [](const std::string& Name, BMP& Image) { return Image.WriteToFile(Name.c_str()); },
-        Failed);
+        Failed, Out);
 }

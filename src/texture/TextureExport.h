@@ -23,17 +23,18 @@ using TextureSink = std::function<bool(const std::string& FileName, BMP& Image)>
 // less decodes nothing and gives the 1 x 1 image (the image class warns).
 //
 // Nothing outside Buff[0, BufferSize) is read. An entry is skipped, with one
-// line on standard output, when its pixel data does not lie wholly inside the
+// line on Out (which also receives the image class's messages), when its pixel data does not lie wholly inside the
 // buffer, or when it would take the pixel data decoded by this call past
 // BufferSize bytes in total (a real file stores each texture once, so
 // overlapping entries cannot multiply the output). The names of skipped
 // entries and of images Sink refused are appended to *Failed when it is not
 // null. Count <= 0 does nothing.
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
-                    int BufferSize, const TextureSink& Sink,
-                    std::vector<std::string>* Failed = nullptr);
+                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed,
+                    std::ostream& Out);
 
 // ExportTextures with each image written to its file by BMP::WriteToFile.
 // Path is not changed.
 void SaveTextures(char* Path, int TexuresCount, Texture*& Textures, unsigned char*& Buff,
-                  int BufferSize, std::vector<std::string>* Failed = nullptr);
+                  int BufferSize, std::vector<std::string>* Failed = nullptr,
+                  std::ostream& Out = std::cout);

@@ -28,9 +28,8 @@ struct BuilderTexture {
     std::vector<uint8_t> Blocks;
 };
 
-// Compresses Width x Height RGBA pixels (row-major, 4 bytes each) into DXT5
-// blocks laid out in rows of Width / 4 blocks, top to bottom. Sides must be
-// multiples of 4.
+// Compresses Width x Height RGBA pixels (row-major, 4 bytes each, sides
+// multiples of 4) into DXT5 blocks in rows of Width / 4 blocks, top to bottom.
 std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8_t>& Rgba);
 
 // Lays out a model file:
@@ -39,36 +38,33 @@ std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8
 //   index list, vertex records, matrix table 1, matrix table 2,
 //   texture region (size words at m-16 and m-14, marker at m, blocks from m+8;
 //   markers at least TextureSpacing bytes apart).
-// Build() verifies that the geometry and texture scans would find exactly the
-// intended markers, so filler bytes never form an accidental marker; it throws
-// std::logic_error when the data itself forms one (unless AllowStrayMarkers).
+// Build() throws std::logic_error when the data forms an object or texture
+// marker of its own, so filler never changes what the scans find.
 struct ModelBuilder {
     std::vector<Mat4x4> Mats1{Identity()};
     std::vector<Mat4x4> Mats2;
     std::vector<BuilderVertex> Vertices;
     std::vector<BuilderObject> Objects;
     std::vector<BuilderTexture> Textures;
-    int TextureSpacing = 520;  // bytes from one texture marker to the next, at least
-    bool AllowStrayMarkers = false;
+    int TextureSpacing = 520;
 
     static Mat4x4 Identity();
     static Mat4x4 Translation(float X, float Y, float Z);
-
     std::vector<uint8_t> Build() const;
 };
 
-// Offsets of the header fields, for tests that poke at them.
-namespace Header {
-inline constexpr int TexCount = 8, TexStart = 12, MatStart1 = 72, Parts1 = 76, Parts2 = 84,
-                     MatStart2 = 92, ObjectCount = 96, IndexEnd = 108, RecordCount = 192,
-                     RecordStart = 196, IndexStart = 208;
-}
+// The bundled sample: three objects under different matrices, shared
+// vertices, a strip join, and three textures with a transparent corner.
+ModelBuilder DemoModel();
+// Hostile values: NaN and infinite positions and coordinates, a zero normal,
+// slots past the palette, palette entries past the matrix table, index
+// entries past the records, textures with odd sides.
+ModelBuilder EdgeModel();
 
-void PutI32(std::vector<uint8_t>& Bytes, size_t Offset, int32_t Value);
+void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint32_t Value);
 void PutI16(std::vector<uint8_t>& Bytes, size_t Offset, int16_t Value);
 void PutF32(std::vector<uint8_t>& Bytes, size_t Offset, float Value);
-void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint32_t Value);
 
-// Writes bytes to a file, throwing std::runtime_error when it cannot.
+// Whole-file I/O for tools and tests; both throw std::runtime_error on failure.
 void WriteFileBytes(const std::string& Path, const std::vector<uint8_t>& Bytes);
 std::vector<uint8_t> ReadFileBytes(const std::string& Path);

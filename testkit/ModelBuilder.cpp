@@ -1,0 +1,196 @@
+// Model-file builder and the model recipes shared by tests, benchmarks, fuzz seeds and the sample.
+#include "ModelBuilder.h"
+
+#include <squish.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <stdexcept>
+#include <tuple>
+
+#include "model/GeometryScan.h"
+
+namespace {
+
+constexpr size_t HeaderSize = 256;
+constexpr uint8_t TextureFiller = 0xAB;  // never part of a texture marker, nor a marker float
+
+size_t Align4(size_t N) { return (N + 3) & ~size_t{3}; }
+
+void PutI32(std::vector<uint8_t>& B, size_t Offset, size_t Value) {
+    PutU32(B, Offset, static_cast<uint32_t>(Value));
+}
+
+// A gradient with a transparent corner, so alpha shows in the output.
+std::vector<uint8_t> Gradient(int W, int H) {
+    std::vector<uint8_t> Rgba(size_t(W) * H * 4);
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) {
+            uint8_t* P = &Rgba[(size_t(y) * W + x) * 4];
+            P[0] = static_cast<uint8_t>(255 * x / (W - 1));
+            P[1] = static_cast<uint8_t>(255 * y / (H - 1));
+            P[2] = 96;
+            P[3] = (x < W / 4 && y < H / 4) ? 0 : 255;
+        }
+    return Rgba;
+}
+
+// A texture of the given size words whose blocks cover the sides rounded up to 4.
+BuilderTexture GradientTexture(int16_t Width, int16_t Height) {
+    const int W = (Width + 3) / 4 * 4, H = (Height + 3) / 4 * 4;
+    return {Width, Height, CompressDxt5(W, H, Gradient(W, H))};
+}
+
+}  // namespace
+
+void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint32_t Value) {
+    if (Bytes.size() < Offset + 4) Bytes.resize(Offset + 4);
+    for (int b = 0; b < 4; b++) Bytes[Offset + b] = static_cast<uint8_t>(Value >> (8 * b));
+}
+void PutF32(std::vector<uint8_t>& Bytes, size_t Offset, float Value) {
+    PutU32(Bytes, Offset, std::bit_cast<uint32_t>(Value));
+}
+void PutI16(std::vector<uint8_t>& Bytes, size_t Offset, int16_t Value) {
+    if (Bytes.size() < Offset + 2) Bytes.resize(Offset + 2);
+    Bytes[Offset] = static_cast<uint8_t>(Value);
+    Bytes[Offset + 1] = static_cast<uint8_t>(static_cast<uint16_t>(Value) >> 8);
+}
+
+Mat4x4 ModelBuilder::Identity() { return Translation(0, 0, 0); }
+
+Mat4x4 ModelBuilder::Translation(float X, float Y, float Z) {
+    return Mat4x4{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {X, Y, Z, 1}}};
+}
+
+std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8_t>& Rgba) {
+    std::vector<uint8_t> Blocks;
+    for (int by = 0; by < Height / 4; by++)
+        for (int bx = 0; bx < Width / 4; bx++) {
+            uint8_t Pixels[64], Block[16];
+            for (int b = 0; b < 16; b++)
+                std::memcpy(Pixels + 4 * b, &Rgba[(size_t(by * 4 + b / 4) * Width + bx * 4 + b % 4) * 4], 4);
+            squish::Compress(Pixels, Block, squish::kDxt5);
+            Blocks.insert(Blocks.end(), Block, Block + 16);
+        }
+    return Blocks;
+}
+
+std::vector<uint8_t> ModelBuilder::Build() const {
+    std::vector<uint8_t> B(HeaderSize, 0);
+    PutI32(B, 96, Objects.size());
+
+    std::vector<int> Intended;
+    size_t Cursor = HeaderSize;
+    for (const BuilderObject& O : Objects) {
+        const size_t p = Cursor + 60;
+        Intended.push_back(static_cast<int>(p));
+        PutI32(B, p - 60, O.Palette.size());
+        for (int k = 0; k < 3; k++) PutF32(B, p + 4 * k, O.Marker);
+        PutI32(B, p + 52, O.Strip.size());
+        for (size_t j = 0; j < O.Palette.size(); j++) PutI16(B, p + 60 + 2 * j, O.Palette[j]);
+        Cursor = Align4(p + 60 + 2 * O.Palette.size());
+        B.resize(Cursor, 0);
+    }
+
+    PutI32(B, 208, Cursor - 64);  // index list: the objects' strips back to back
+    for (const BuilderObject& O : Objects)
+        for (int16_t e : O.Strip) PutI16(B, (Cursor += 2) - 2, e);
+    PutI32(B, 108, Cursor - 64);
+    B.resize(Cursor = Align4(Cursor), 0);
+
+    PutI32(B, 196, Cursor - 64);
+    PutI32(B, 192, Vertices.size());
+    for (const BuilderVertex& V : Vertices) {
+        B.resize(Cursor + 48, 0);
+        const float F[] = {V.X, V.Y, V.Z, V.W};
+        for (int k = 0; k < 4; k++) PutF32(B, Cursor + 4 * k, F[k]);
+        PutI16(B, Cursor + 28, V.NX);
+        PutI16(B, Cursor + 30, V.NY);
+        PutI16(B, Cursor + 32, V.NZ);
+        PutF32(B, Cursor + 36, V.U);
+        PutF32(B, Cursor + 40, V.V);
+        B[Cursor + 44] = V.Slot;
+        Cursor += 48;
+    }
+
+    for (const auto& [Table, Start, Count] : {std::tuple{&Mats1, 72, 76}, std::tuple{&Mats2, 92, 84}}) {
+        PutI32(B, Start, Cursor - 64);
+        PutI32(B, Count, Table->size());
+        for (const Mat4x4& M : *Table)
+            for (int e = 0; e < 16; e++) PutF32(B, (Cursor += 4) - 4, M.E[e / 4][e % 4]);
+    }
+
+    PutI32(B, 8, Textures.size());
+    size_t Marker = Cursor + 16;
+    for (const BuilderTexture& T : Textures) {
+        if (&T == &Textures[0]) PutI32(B, 12, Marker);
+        B.resize(Marker + 8 + T.Blocks.size(), TextureFiller);
+        PutI16(B, Marker - 16, T.Width);
+        PutI16(B, Marker - 14, T.Height);
+        std::fill(B.begin() + Marker, B.begin() + Marker + 7, 0);
+        B[Marker + 7] = 0x99;
+        std::copy(T.Blocks.begin(), T.Blocks.end(), B.begin() + Marker + 8);
+        Marker = std::max(Marker + TextureSpacing, B.size() + 16);
+    }
+
+    if (FindObjectMarkers(B.data(), int(B.size()), int(Objects.size())) != Intended)
+        throw std::logic_error("ModelBuilder: the data forms an object marker of its own");
+    static const uint8_t TexMarker[8] = {0, 0, 0, 0, 0, 0, 0, 0x99};
+    size_t Found = 0;
+    for (auto i = B.begin(); (i = std::search(i, B.end(), TexMarker, TexMarker + 8)) != B.end(); ++i) Found++;
+    if (Found != Textures.size())
+        throw std::logic_error("ModelBuilder: the data forms a texture marker of its own");
+    return B;
+}
+
+ModelBuilder DemoModel() {
+    ModelBuilder B;
+    // Identity, a move along X, and a quarter turn about Z lifted by 3.
+    B.Mats1 = {ModelBuilder::Identity(), ModelBuilder::Translation(2, 0, 0),
+               Mat4x4{{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 3, 0, 1}}}};
+    B.Mats2 = {ModelBuilder::Translation(0, 0, 1)};
+    // A unit quad and a fifth vertex beyond it, all facing +Z.
+    B.Vertices = {{0, 0, 0, 1, 0, 0, 100, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 100, 1, 0, 0},
+                  {0, 1, 0, 1, 0, 0, 100, 0, 1, 0}, {1, 1, 0, 1, 0, 0, 100, 1, 1, 0},
+                  {2, 1, 0.25f, 1, 0, 30, 100, 1, 0.5f, 1}};
+    B.Objects = {{0.5f, {0}, {0, 1, 2, 3}},            // the quad as it is
+                 {0.75f, {1, 2}, {0, 1, 2, 2, 3, 4}},  // moved, a strip join at vertex 2
+                 {0.25f, {2, 1}, {1, 3, 4}}};          // turned and lifted
+    B.Textures = {GradientTexture(16, 16), GradientTexture(32, 8), GradientTexture(8, 32)};
+    return B;
+}
+
+ModelBuilder EdgeModel() {
+    ModelBuilder B = DemoModel();
+    const float NaN = std::numeric_limits<float>::quiet_NaN();
+    const float Inf = std::numeric_limits<float>::infinity();
+    B.Vertices[1].X = NaN;
+    B.Vertices[2].Y = Inf;
+    B.Vertices[3].U = -NaN;
+    B.Vertices[3].V = -Inf;
+    B.Vertices[4].NX = B.Vertices[4].NY = B.Vertices[4].NZ = 0;
+    B.Vertices[0].X = std::numeric_limits<float>::max();
+    B.Vertices[0].Slot = 255;
+    B.Mats1[1].E[3][0] = -0.0f;
+    B.Objects[1].Palette = {7, -1};
+    B.Objects[2].Strip = {0, 1, 2, 3, 4, 5, -1, 32767, 1, 1, 1, 2};
+    B.Textures = {GradientTexture(6, 5), GradientTexture(1, 1), GradientTexture(3, 9)};
+    return B;
+}
+
+void WriteFileBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
+    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    Out.close();
+    if (!Out) throw std::runtime_error("cannot write " + Path);
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    if (!In) throw std::runtime_error("cannot read " + Path);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
