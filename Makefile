@@ -3,9 +3,9 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES   := cmake ninja-build g++ clang make libsquish-dev libgtest-dev \
-              libbenchmark-dev libtinyobjloader-dev libstb-dev libclang-rt-14-dev
+              libbenchmark-dev libclang-rt-14-dev
 
-.PHONY: deps build demo check test asan-test fuzz bench clean
+.PHONY: deps configure build demo check test asan-test fuzz bench clean
 
 # Installs the Debian packages that are missing (needs root and Debian's archive).
 deps:
@@ -15,12 +15,15 @@ deps:
 	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	fi
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Extracts samples/demo.qm into out/ by answering the two prompts.
-demo: build
+# Builds only the tool, then extracts samples/demo.qm into out/ by answering the two prompts.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target qmextract
 	@mkdir -p out
 	printf 'samples/demo.qm\nout/demo\n' | $(BUILD)/qmextract
 	@echo; echo "Files written:"; ls -l out/demo*

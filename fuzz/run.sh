@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs each for a bounded time from the committed corpus.
 #
 # Environment: FUZZ_SECONDS (per target, default 60), FUZZ_BUILD (default
-# build-fuzz), FUZZ_TARGETS (default: all three), CXX_FUZZ (default clang++).
+# build-fuzz), FUZZ_TARGETS (default: both), CXX_FUZZ (default clang++).
 # New corpus entries go to a temporary folder, never into the repository.
 # Exits non-zero on any crash, leak, timeout, out-of-memory or broken bound;
 # the input that did it is kept under $FUZZ_BUILD/artifacts/.
@@ -11,7 +11,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${FUZZ_BUILD:-$ROOT/build-fuzz}"
 SECONDS_PER_TARGET="${FUZZ_SECONDS:-60}"
-TARGETS="${FUZZ_TARGETS:-fuzz_model fuzz_structured fuzz_dialogue}"
+TARGETS="${FUZZ_TARGETS:-fuzz_model fuzz_dialogue}"
 CXX_FUZZ="${CXX_FUZZ:-}"
 
 if [ -z "$CXX_FUZZ" ]; then
@@ -45,13 +45,12 @@ COMMON=(-timeout=10 -rss_limit_mb=512 -malloc_limit_mb=64 -max_total_time="$SECO
 status=0
 for target in $TARGETS; do
   case "$target" in
-    fuzz_dialogue) extra=(-max_len=1024 -dict="$ROOT/fuzz/dialogue.dict"); regressions=dialogue ;;
-    *) extra=(-max_len=32768 -dict="$ROOT/fuzz/model.dict"); regressions=model ;;
+    fuzz_dialogue) extra=(-max_len=1024 -dict="$ROOT/fuzz/dialogue.dict") ;;
+    *) extra=(-max_len=32768 -dict="$ROOT/fuzz/model.dict") ;;
   esac
   mkdir -p "$WORK/$target"
   # Absolute paths only: the dialogue target changes its working folder.
   dirs=("$WORK/$target" "$ROOT/fuzz/corpus/$target")
-  if [ -d "$ROOT/fuzz/regressions/$regressions" ]; then dirs+=("$ROOT/fuzz/regressions/$regressions"); fi
   log="$BUILD/logs/$target.log"
   echo "== $target for ${SECONDS_PER_TARGET}s (log: $log)"
   set +e

@@ -30,8 +30,8 @@ using TextureSink = std::function<bool(const std::string& FileName, BMP& Image)>
 // entries and of images Sink refused are appended to *Failed when it is not
 // null. Count <= 0 does nothing.
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
-                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed,
-                    std::ostream& Out);
+                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed = nullptr,
+                    std::ostream& Out = std::cout);
 
 // ExportTextures with each image written to its file by BMP::WriteToFile.
 // Path is not changed.
