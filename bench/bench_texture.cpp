@@ -40,7 +40,7 @@ void BM_Texture_Export(benchmark::State& State) {
     const Directory& D = Dir();
     MemorySink Sink(D.BmpBytes + 4096);
     std::ostream Out(&Sink);
-    const TextureSink ToMemory = [&Out](const std::string&, BMP& Image) { return Image.WriteToStream(Out); };
+    const TextureSink ToMemory = [&Out](const std::string&, BMP& Image, std::string&) { return Image.WriteToStream(Out); };
     // One export before timing, so the sink's memory is touched as the floors' buffers are.
     ExportTextures("bench", D.Count, D.Textures, D.Bytes.data(), static_cast<int>(D.Bytes.size()), ToMemory);
     for (auto _ : State) {

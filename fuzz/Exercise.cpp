@@ -120,7 +120,7 @@ ModelOutput ExerciseModel(const uint8_t* Data, size_t Size) {
         std::vector<std::string> Failed;
         ExportTextures(
             "fuzz", Count, Textures, Buff, static_cast<int>(Size),
-            [&](const std::string&, BMP& Image) { return R.Images++, Image.WriteToStream(Bmp); }, &Failed, Report);
+            [&](const std::string&, BMP& Image, std::string&) { return R.Images++, Image.WriteToStream(Bmp); }, &Failed, Report);
         ReleaseModel(Model);
         ReleaseTextures(Textures);
         R = {ObjBuf.Count, BmpBuf.Count, R.Images, ReportBuf.Count, 0};

@@ -22,7 +22,8 @@ const std::string SampleReport =
     "File texture(s) will be saved as Bitmap(s) 32 bits (*.BMP).\n"
     "Please enter save file path, without extension.\n\nSave file path: ";
 const std::string Saving = "\nSaving objects...\nSaving textures...\n";
-const std::string Success = Saving + "Save has been done successfully.\n\nPress Enter to exit\n";
+const std::string Pause = "\nPress Enter to exit\n";
+const std::string Success = Saving + "Save has been done successfully.\n" + Pause;
 
 class Dialogue : public testing::Test {
 protected:
@@ -41,9 +42,11 @@ protected:
         Left = In.rdbuf()->in_avail() > 0 ? In.str().substr(static_cast<size_t>(In.tellg())) : "";
         return Out.str();
     }
+    // The files in the folder; no temporary file is ever left.
     std::vector<std::string> Files() const {
         std::vector<std::string> Names;
         for (const auto& E : fs::directory_iterator(Dir)) Names.push_back(E.path().filename().string());
+        for (const std::string& Name : Names) EXPECT_NE(Name.rfind("~qm", 0), 0u) << Name;
         std::sort(Names.begin(), Names.end());
         return Names;
     }
@@ -75,21 +78,39 @@ TEST_F(Dialogue, PathsOf255CharactersAreTakenAndLongerOnesRefused) {
     const std::string Out = (Dir / "o").string();
     EXPECT_EQ(Run(Long + "\n" + Out + "\n"), Banner + SampleReport + Success);
     EXPECT_EQ(Run("/" + Long + "\n" + Out + "\n"),
-              Banner + "\nError: the model path is longer than 255 characters\n");
+              Banner + "\nError: the model path is longer than 255 characters\n" + Pause);
     EXPECT_EQ(Status, 1);
 }
 
-TEST_F(Dialogue, EarlyErrorsWriteNothing) {
-    EXPECT_EQ(Run(""), Banner + "\nError: input ended before a model path was given\n");
+TEST_F(Dialogue, EarlyErrorsPauseAndWriteNothing) {
+    EXPECT_EQ(Run(""), Banner + "\nError: input ended before a model path was given\n" + Pause);
     EXPECT_EQ(Status, 1);
-    EXPECT_EQ(Run(Sample + "\n  \n"), Banner + SampleReport + "\nError: input ended before a save file path was given\n");
+    EXPECT_EQ(Run(Sample + "\n  \n"),
+              Banner + SampleReport + "\nError: input ended before a save file path was given\n" + Pause);
     EXPECT_EQ(Status, 1);
     const std::string Missing = (Dir / "missing.qm").string();
-    EXPECT_EQ(Run(Missing + "\n" + (Dir / "x").string() + "\n"),
-              Banner + "\nError: cannot open model file " + Missing + "\n");
+    EXPECT_EQ(Run(Missing + "\nab"),
+              Banner + "\nError: cannot open model file " + Missing + ": No such file or directory\n" + Pause);
+    EXPECT_EQ(Left, "b");  // the pause took the line end and one more character
+    EXPECT_EQ(Run(Dir.string() + "\nx\n"), Banner + "\nError: model file " + Dir.string() + " is a folder\n" + Pause);
+    EXPECT_EQ(Run("/dev/zero\nx\n"), Banner + "\nError: model file /dev/zero is not a regular file\n" + Pause);
     EXPECT_EQ(Status, 1);
-    EXPECT_EQ(Run(Dir.string() + "\nx\n"), Banner + "\nError: model file " + Dir.string() + " is a folder\n");
     EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(Dialogue, NeverWritesOverTheModelAndFailsWhenTheConsoleFails) {
+    const std::vector<uint8_t> Model = ReadFileBytes(Sample);
+    WriteFileBytes((Dir / "m.obj").string(), Model);
+    const std::string Text = Run((Dir / "m.obj").string() + "\n" + (Dir / "m").string() + "\n");
+    EXPECT_NE(Text.find(Saving + "Error: could not write " + (Dir / "m.obj").string() + ": it is the model file\n" + Pause),
+              std::string::npos);
+    EXPECT_EQ(Status, 1);
+    EXPECT_EQ(ReadFileBytes((Dir / "m.obj").string()), Model);
+    EXPECT_EQ(Files().size(), 4u);  // the model and three textures
+    std::istringstream In(Sample + "\n" + (Dir / "c").string() + "\n");
+    std::ostream Broken(nullptr);  // every write fails
+    EXPECT_EQ(RunExtraction(In, Broken), 1);
+    EXPECT_TRUE(fs::exists(Dir / "c.obj"));
 }
 
 TEST_F(Dialogue, UnwrittenFilesAreNamedAndTheRunFails) {
@@ -98,7 +119,8 @@ TEST_F(Dialogue, UnwrittenFilesAreNamedAndTheRunFails) {
     EXPECT_EQ(Status, 1);
     EXPECT_EQ(Text.find("Save has been done successfully."), std::string::npos);
     for (const char* Name : {".obj", "_tex0.bmp", "_tex1.bmp", "_tex2.bmp"})
-        EXPECT_NE(Text.find("\nError: could not write " + Out + Name), std::string::npos) << Name;
+        EXPECT_NE(Text.find("\nError: could not write " + Out + Name + ": No such file or directory\n"),
+                  std::string::npos) << Name;
     EXPECT_NE(Text.find("BMP Error: Cannot open file " + Out + "_tex0.bmp for output.\n"), std::string::npos);
     EXPECT_TRUE(Files().empty());
 }

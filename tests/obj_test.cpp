@@ -118,7 +118,17 @@ TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     EXPECT_EQ(NMulMat(M, {0, 1, 0}).Y, 5.0f);  // the translation row is added to normals too
     const Vector3f U = Normalize({3, 0, 4});
     EXPECT_EQ((std::vector<float>{U.X, U.Y, U.Z}), (std::vector<float>{0.6f, 0, 0.8f}));
-    EXPECT_TRUE(std::isnan(Normalize({0, 0, 0}).Y));
+    // A NaN result takes the sign of the first NaN operand, or is negative when none is NaN.
+    const float NaN = std::numeric_limits<float>::quiet_NaN(), Inf = std::numeric_limits<float>::infinity();
+    Mat4x4 A = Identity;
+    A.E[0][0] = -NaN;
+    EXPECT_TRUE(std::signbit(VMulMat(A, {NaN, 0, 0, 1}).X));
+    A.E[0][0] = NaN;
+    EXPECT_FALSE(std::signbit(VMulMat(A, {-NaN, 0, 0, 1}).X));
+    EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));  // 0 over a length made NaN by X
+    A.E[0][0] = 0;
+    EXPECT_TRUE(std::signbit(VMulMat(A, {Inf, 0, 0, 1}).X));
+    for (float C : {Normalize({0, 0, 0}).X, Normalize({-NaN, 1, 0}).Y}) EXPECT_TRUE(std::isnan(C) && std::signbit(C));
 }
 
 TEST(ObjWriter, WorkedExampleAndTranslatedNormal) {

@@ -144,3 +144,15 @@ TEST(TextureScan, ReportUsesThePlausibleHeaderCount) {
     EXPECT_EQ(Full.find("plausible"), std::string::npos);
     EXPECT_EQ(std::count(Full.begin(), Full.end(), '\n'), 67);
 }
+
+TEST(GeometryScan, EveryPaletteInsideTheFileIsKeptWhole) {
+    Bytes B(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
+    PutU32(B, 96, 40);
+    for (size_t p = 316; p < 316 + 40 * 72; p += 72) PutTriple(B, p, 0x3F000000, 0x3F000000, 0x3F000000), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
+    unsigned char* Buff = B.data();
+    std::ostringstream Out;
+    QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
+    ASSERT_EQ(M.Objects, 40);
+    for (int k = 0; k < 40; k++) EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
+    ReleaseModel(M);
+}

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "ModelBuilder.h"
 #include "texture/TextureExport.h"
 
 namespace {
@@ -26,7 +27,7 @@ Exported Export(const std::vector<Texture>& Entries, std::vector<uint8_t> Buffer
     std::ostringstream Log;
     ExportTextures(
         "out/m", static_cast<int>(Entries.size()), Entries.data(), Buffer.data(), static_cast<int>(Buffer.size()),
-        [&](const std::string& Name, BMP& Image) {
+        [&](const std::string& Name, BMP& Image, std::string&) {
             E.Names.push_back(Name);
             std::ostringstream File;
             Image.WriteToStream(File);
@@ -78,10 +79,29 @@ TEST(TextureExport, EmptySidesGiveTheBlankPixelAndDataOutsideIsRefused) {
     ASSERT_EQ(E.Names, (std::vector<std::string>{"out/m_tex0.bmp", "out/m_tex1.bmp", "out/m_tex4.bmp"}));
     EXPECT_EQ(E.Sizes[0], std::make_pair(1, 1));
     EXPECT_TRUE(Same(E.Pixels[1][0], 255, 255, 255, 0));
-    ASSERT_EQ(E.Failed.size(), 2u);
-    EXPECT_EQ(E.Failed[0].rfind("out/m_tex2.bmp", 0), 0u);
-    EXPECT_EQ(E.Failed[1].rfind("out/m_tex3.bmp", 0), 0u);
+    EXPECT_EQ(E.Failed, (std::vector<std::string>{
+                            "out/m_tex2.bmp: texture N3 has pixel data past the end of the model file",
+                            "out/m_tex3.bmp: texture N4 has pixel data past the end of the model file"}));
     const std::string Warning = "BMP Warning: User attempted to set a non-positive width or height.\n"
                                 "             Size remains unchanged at 1 x 1.\n";
     EXPECT_EQ(E.Log.substr(0, 2 * Warning.size()), Warning + Warning);
+}
+
+TEST(TextureExport, OverlappingEntriesAreWrittenUpToEightTimesTheFile) {
+    std::vector<uint8_t> File(4600);  // entry 0 is made from the region start and overlaps the two real textures
+    PutU32(File, 8, 3), PutU32(File, 12, 300), PutI16(File, 284, 64), PutI16(File, 286, 64);
+    for (size_t m : {1000, 2100}) File[m + 7] = 0x99, PutI16(File, m - 16, 32), PutI16(File, m - 14, 32);
+    unsigned char* Buff = File.data();
+    int Count = 0;
+    Texture* Entries = nullptr;
+    std::ostringstream Report;
+    TexturesScan(Buff, static_cast<int>(File.size()), Count, Entries, Report);
+    const Exported E = Export(std::vector<Texture>(Entries, Entries + Count), File);
+    ReleaseTextures(Entries);
+    EXPECT_EQ(E.Sizes, (std::vector<std::pair<int, int>>{{64, 64}, {32, 32}, {32, 32}}));
+    EXPECT_TRUE(E.Failed.empty());
+    // Ten 16 x 16 entries on one 300-byte file: the tenth would pass 8 x 300 block bytes.
+    const Exported Many = Export(std::vector<Texture>(10, {16, 16, 0}), std::vector<uint8_t>(300));
+    EXPECT_EQ(Many.Names.size(), 9u);
+    EXPECT_EQ(Many.Failed, (std::vector<std::string>{"out/m_tex9.bmp: texture N10 would take the pixels decoded past 8 times the model file's size"}));
 }

@@ -1,11 +1,14 @@
 // Model file loader: size by seeking to the end, then one bulk read.
 #include "app/LoadFile.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -24,12 +27,18 @@ int Fail(std::string* Problem, const std::string& Text) {
 int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     Buff = nullptr;
     const std::string Name(Path);
-    // Some C libraries open a folder for reading and report a nonsense size for it.
-    std::error_code Ignored;
-    if (std::filesystem::is_directory(Name, Ignored))
-        return Fail(Problem, "Error: model file " + Name + " is a folder");
+    // Only a regular file is read: a folder, a FIFO or a device would give a
+    // nonsense size, block for ever, or never end.
+    std::error_code Status;
+    const std::filesystem::file_status Kind = std::filesystem::status(Name, Status);
+    if (std::filesystem::is_directory(Kind)) return Fail(Problem, "Error: model file " + Name + " is a folder");
+    if (std::filesystem::exists(Kind) && !std::filesystem::is_regular_file(Kind))
+        return Fail(Problem, "Error: model file " + Name + " is not a regular file");
+    errno = 0;
     std::unique_ptr<std::FILE, FileCloser> File(std::fopen(Path, "rb"));
-    if (!File) return Fail(Problem, "Error: cannot open model file " + Name);
+    if (!File)
+        return Fail(Problem, "Error: cannot open model file " + Name + ": " +
+                                 (errno != 0 ? std::strerror(errno) : "the system gave no reason"));
 
     long End = -1;
     if (std::fseek(File.get(), 0, SEEK_END) == 0) End = std::ftell(File.get());
@@ -39,7 +48,10 @@ int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
         return Fail(Problem, "Error: model file " + Name + " is larger than 2 GiB");
 
     const size_t Size = static_cast<size_t>(End);
-    Buff = new unsigned char[Size];
+    Buff = new (std::nothrow) unsigned char[Size];
+    if (Buff == nullptr)
+        return Fail(Problem, "Error: not enough memory to load model file " + Name + " (" + std::to_string(Size) +
+                                 " bytes)");
     const size_t Read = Size == 0 ? 0 : std::fread(Buff, 1, Size, File.get());
     if (Read < Size && Problem != nullptr)
         *Problem = "Warning: read only " + std::to_string(Read) + " of " + std::to_string(Size) +

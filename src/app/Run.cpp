@@ -4,11 +4,13 @@
 #include <cctype>
 #include <istream>
 #include <memory>
+#include <new>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/LoadFile.h"
+#include "app/OutputFile.h"
 #include "geometry/ObjWriter.h"
 #include "model/GeometryScan.h"
 #include "model/TextureScan.h"
@@ -47,19 +49,17 @@ TokenResult ReadToken(std::istream& In, char* Dest) {
     return TooLong ? TokenResult::TooLong : TokenResult::Read;
 }
 
-// Prompts and reads a path; prints why and returns false when there is none.
-bool AskPath(std::istream& In, std::ostream& Out, const char* Prompt, const char* What, char* Dest) {
+// Prompts and reads a path; when there is none, ends the prompt's line and
+// sets Problem to the error line.
+bool AskPath(std::istream& In, std::ostream& Out, const char* Prompt, const char* What, char* Dest,
+             std::string& Problem) {
     Out << Prompt << std::flush;
-    switch (ReadToken(In, Dest)) {
-        case TokenResult::Read:
-            return true;
-        case TokenResult::EndOfInput:
-            Out << std::endl << "Error: input ended before a " << What << " was given" << std::endl;
-            return false;
-        case TokenResult::TooLong:
-            Out << std::endl << "Error: the " << What << " is longer than 255 characters" << std::endl;
-            return false;
-    }
+    const TokenResult Result = ReadToken(In, Dest);
+    if (Result == TokenResult::Read) return true;
+    Out << std::endl;
+    Problem = Result == TokenResult::EndOfInput
+                  ? "Error: input ended before a " + std::string(What) + " was given"
+                  : "Error: the " + std::string(What) + " is longer than 255 characters";
     return false;
 }
 
@@ -72,54 +72,66 @@ void PrintBanner(std::ostream& Out) {
         << std::endl;
 }
 
+// The end of every run: the lines given, an empty line, "Press Enter to exit"
+// and a pause of two characters (the line end after the last path, then the
+// user's Enter; at the end of input it returns at once). A console window
+// opened for the tool therefore stays until the user has read the outcome.
+int Finish(std::istream& In, std::ostream& Out, const std::vector<std::string>& Errors) {
+    for (const std::string& Line : Errors) Out << Line << std::endl;
+    Out << std::endl << "Press Enter to exit" << std::endl;
+    In.get();
+    In.get();
+    // A console that could not be written is a failure too.
+    return Errors.empty() && Out.flush() ? 0 : 1;
+}
+
 }  // namespace
 
 int RunExtraction(std::istream& In, std::ostream& Out) {
     const std::unique_ptr<char[]> FilePath(new char[PathCapacity]);
     const std::unique_ptr<char[]> SavePath(new char[PathCapacity]);
+    std::string Problem;
 
     PrintBanner(Out);
-    if (!AskPath(In, Out, "Quennmire model path: ", "model path", FilePath.get())) return 1;
+    if (!AskPath(In, Out, "Quennmire model path: ", "model path", FilePath.get(), Problem))
+        return Finish(In, Out, {Problem});
 
     unsigned char* Loaded = nullptr;
-    std::string Problem;
     const int BufferSize = LoadFile(FilePath.get(), Loaded, &Problem);
     const std::unique_ptr<unsigned char[]> Owned(Loaded);
+    if (BufferSize < 0) return Finish(In, Out, {"", Problem});
     if (!Problem.empty()) Out << std::endl << Problem << std::endl;
-    if (BufferSize < 0) return 1;
     unsigned char* Buffer = Owned.get();
+    OutputFile::Protect(FilePath.get());
 
-    QMobject Model = BufferScan(Buffer, BufferSize, Out);
+    QMobject Model{};
     int TexCount = 0;
     Texture* Textures = nullptr;
-    TexturesScan(Buffer, BufferSize, TexCount, Textures, Out);
+    std::vector<std::string> Failed;
+    try {
+        Model = BufferScan(Buffer, BufferSize, Out);
+        TexturesScan(Buffer, BufferSize, TexCount, Textures, Out);
+    } catch (const std::bad_alloc&) {
+        ReleaseModel(Model);
+        return Finish(In, Out, {"", "Error: not enough memory to analyse model file " + std::string(FilePath.get())});
+    }
 
     Out << std::endl
         << "File object(s) will be saved as Wavefront Object(s) (*.OBJ)." << std::endl
         << "File texture(s) will be saved as Bitmap(s) 32 bits (*.BMP)." << std::endl
         << "Please enter save file path, without extension." << std::endl
         << std::endl;
-    if (!AskPath(In, Out, "Save file path: ", "save file path", SavePath.get())) {
-        ReleaseModel(Model);
-        ReleaseTextures(Textures);
-        return 1;
+    if (AskPath(In, Out, "Save file path: ", "save file path", SavePath.get(), Problem)) {
+        Out << std::endl << "Saving objects..." << std::endl;
+        SaveOBJ(SavePath.get(), Model, &Failed);
+        Out << "Saving textures..." << std::endl;
+        SaveTextures(SavePath.get(), TexCount, Textures, Buffer, BufferSize, &Failed, Out);
+        if (Failed.empty()) Out << "Save has been done successfully." << std::endl;
+        for (std::string& Line : Failed) Line = "Error: could not write " + Line;
+    } else {
+        Failed = {Problem};
     }
-
-    std::vector<std::string> Failed;
-    Out << std::endl << "Saving objects..." << std::endl;
-    SaveOBJ(SavePath.get(), Model, &Failed);
-    Out << "Saving textures..." << std::endl;
-    SaveTextures(SavePath.get(), TexCount, Textures, Buffer, BufferSize, &Failed, Out);
-
-    if (Failed.empty())
-        Out << "Save has been done successfully." << std::endl;
-    else
-        for (const std::string& Name : Failed) Out << "Error: could not write " << Name << std::endl;
-    Out << std::endl << "Press Enter to exit" << std::endl;
-
-    In.get();
-    In.get();
     ReleaseModel(Model);
     ReleaseTextures(Textures);
-    return Failed.empty() ? 0 : 1;
+    return Finish(In, Out, Failed);
 }

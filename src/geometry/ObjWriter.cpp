@@ -8,10 +8,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
+#include <new>
 #include <ostream>
 #include <random>
 
+#include "app/OutputFile.h"
 #include "geometry/FloatFormat.h"
 
 namespace {
@@ -330,10 +331,15 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel) {
 bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed) {
     // The name is built apart from the caller's array, so no path length can overrun it.
     const std::string Name = std::string(Path, std::find(Path, Path + 255, '\0')) + ".obj";
-    std::ofstream File(Name, std::ios::out | std::ios::trunc);
-    bool Written = File.is_open() && WriteOBJ(File, QMModel);
-    File.close();
-    Written = Written && !File.fail();
-    if (!Written && Failed != nullptr) Failed->push_back(Name);
-    return Written;
+    OutputFile File(Name);
+    std::string Reason;
+    try {
+        if (File.IsOpen()) WriteOBJ(File.Stream(), QMModel);
+        if (File.Commit()) return true;
+        Reason = File.Reason();
+    } catch (const std::bad_alloc&) {
+        Reason = "not enough memory to write it";
+    }
+    if (Failed != nullptr) Failed->push_back(Name + ": " + Reason);
+    return false;
 }

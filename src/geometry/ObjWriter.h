@@ -25,6 +25,7 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel);
 
 // Writes the file named Path followed by ".obj" (Path is a NUL-terminated
 // string of at most 255 characters in a 256-byte array; it is not changed).
-// Returns true when the whole file was written; otherwise the file name is
-// appended to *Failed when Failed is given.
+// The file appears complete or not at all (OutputFile). Returns true when it
+// was written; otherwise "<file name>: <reason>" is appended to *Failed when
+// Failed is given.
 bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed = nullptr);

@@ -20,4 +20,8 @@ Vector4f VMulMat(Mat4x4 Mat, Vector4f V);
 Vector3f NMulMat(Mat4x4 Mat, Vector3f N);
 
 // N divided by its single-precision length; a zero vector gives three NaNs.
+//
+// In all three, a NaN result has the sign of the first NaN operand in the
+// written order of the operation, or is negative where no operand is NaN, in
+// every build whatever the optimiser does.
 Vector3f Normalize(Vector3f N);

@@ -1,10 +1,11 @@
 // The BMP image class: pixel storage, clamped access, and the little-endian file writer.
 #include "image/Bmp.h"
 
+#include "app/OutputFile.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <new>
 #include <vector>
@@ -187,20 +188,16 @@ bool BMP::WriteToStream(std::ostream& Out) {
     return true;
 }
 
-bool BMP::WriteToFile(const char* FileName) {
-    std::ofstream File;
-    if (FileName != nullptr) File.open(FileName, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!File.is_open()) {
-        if (BMPwarnings)
-            *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "")
-                      << " for output." << std::endl;
+bool BMP::WriteToFile(const char* FileName, std::string* Reason) {
+    OutputFile File(FileName != nullptr ? FileName : "");
+    if (!File.IsOpen()) {
+        if (BMPwarnings) *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "") << " for output." << std::endl;
+        if (Reason != nullptr) *Reason = File.Reason();
         return false;
     }
-    bool Written = WriteToStream(File);
-    File.close();
-    if (Written && File.fail()) {
-        WriteError();
-        Written = false;
-    }
+    const bool Streamed = WriteToStream(File.Stream());
+    const bool Written = File.Commit();
+    if (Streamed && !Written) WriteError();
+    if (!Written && Reason != nullptr) *Reason = File.Reason();
     return Written;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <string>
 
 using bmpBYTE = std::uint8_t;
 using bmpWORD = std::uint16_t;
@@ -62,10 +63,11 @@ public:
                                     : nullptr;
     }
 
-    // Writes the image to FileName, replacing any file there. Prints an error
-    // and returns false when the file cannot be opened (nothing is created
-    // then) or when the data is not written in full.
-    bool WriteToFile(const char* FileName);
+    // Writes the image to FileName, replacing any file there only once the
+    // whole file is written. Prints an error and returns false, with the
+    // system's reason in *Reason when given, when the file cannot be created
+    // or is not written in full; no file of that name is created or cut then.
+    bool WriteToFile(const char* FileName, std::string* Reason = nullptr);
 
     // Writes the file's bytes to Out: the 14-byte file header, the 40-byte
     // info header, a grey colour table for depths 1, 4 and 8, then the rows

@@ -89,16 +89,12 @@ QMobject BufferScan(unsigned char*& Buff, int BufferSize, std::ostream& Out) {
     M.Mats2 = ReadMatrices(R, R.I32(HeaderMatStart2) + GeometryBase, M.Parts2);
 
     // Palettes: each cut to what lies in the buffer and to the entries a slot
-    // byte can reach, and all together to the 16-bit words the file holds, so
-    // overlapping palettes of a hostile file cannot multiply its size.
-    int64_t PaletteBudget = R.Size() / 2;
+    // byte can reach. Markers are at least 41 bytes apart, so all palettes
+    // together hold at most 512 / 41 bytes per byte of the file.
     M.ObjectsUsedMat = new short*[M.Objects];
     for (int k = 0; k < M.Objects; k++) {
         const int64_t p = Markers[k];
-        const int64_t Stored = R.I32(p - 60);
-        const int64_t Length = std::min({R.Fit(p + 60, Stored, 2),
-                                         static_cast<int64_t>(PaletteLimit), PaletteBudget});
-        PaletteBudget -= Length;
+        const int64_t Length = std::min(R.Fit(p + 60, R.I32(p - 60), 2), static_cast<int64_t>(PaletteLimit));
         M.PerObjectMatCol[k] = static_cast<int>(Length);
         M.ObjectsUsedMat[k] = new short[Length];
         for (int64_t j = 0; j < Length; j++) M.ObjectsUsedMat[k][j] = R.I16(p + 60 + 2 * j);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iostream>
+#include <new>
 
 #include "model/ByteReader.h"
 
@@ -56,13 +57,6 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
     }
 }
 
-void Skip(std::ostream& Out, int t, const std::string& Name, const char* Reason,
-          std::vector<std::string>* Failed) {
-    Out << "Texture " << t << ": pixel data " << Reason << "; " << Name << " not written."
-              << std::endl;
-    if (Failed != nullptr) Failed->push_back(Name);
-}
-
 }  // namespace
 
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
@@ -71,13 +65,18 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
     if (Count <= 0 || Textures == nullptr) return;
     const ByteReader R(Buff, BufferSize);
     const std::string Base = Path != nullptr ? Path : "";
-    // Pixel bytes this call may still decode.
-    int64_t Budget = R.Size();
+    // Block bytes this call may still decode: generous for overlapping entries
+    // of real files, yet a bound on what a crafted directory can multiply.
+    int64_t Budget = TextureBudgetFactor * int64_t{R.Size()};
 
     for (int t = 0; t < Count; t++) {
         const int W = Textures[t].Width;
         const int H = Textures[t].Height;
         const std::string Name = Base + "_tex" + std::to_string(t) + ".bmp";
+        std::string Reason;
+        const auto Refuse = [&](const std::string& Why) {
+            if (Failed != nullptr) Failed->push_back(Name + ": texture N" + std::to_string(t + 1) + " " + Why);
+        };
 
         const unsigned char* Data = nullptr;
         int BlocksWide = 0, BlocksHigh = 0;
@@ -87,22 +86,28 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
             const int64_t Bytes = int64_t{BlockBytes} * BlocksWide * BlocksHigh;
             Data = R.Bytes(Textures[t].StartLine, Bytes);
             if (Data == nullptr) {
-                Skip(Out, t, Name, "runs past the end of the model file", Failed);
+                Refuse("has pixel data past the end of the model file");
                 continue;
             }
             if (Bytes > Budget) {
-                Skip(Out, t, Name, "overlaps textures already written", Failed);
+                Refuse("would take the pixels decoded past " + std::to_string(TextureBudgetFactor) +
+                       " times the model file's size");
                 continue;
             }
             Budget -= Bytes;
         }
 
-        // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
-        BMP Tex(Out);
-        Tex.SetSize(W, H);
-        Tex.SetBitDepth(32);
-        if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
-        if (!Sink(Name, Tex) && Failed != nullptr) Failed->push_back(Name);
+        try {
+            // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
+            BMP Tex(Out);
+            Tex.SetSize(W, H);
+            Tex.SetBitDepth(32);
+            if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
+            if (!Sink(Name, Tex, Reason) && Failed != nullptr) Failed->push_back(Name + ": " + Reason);
+        } catch (const std::bad_alloc&) {
+            Refuse("needs more memory than is free for its " + std::to_string(W) + " x " + std::to_string(H) +
+                   " pixels");
+        }
     }
 }
 
@@ -110,6 +115,8 @@ void SaveTextures(char* Path, int TexuresCount, Texture*& Textures, unsigned cha
                   int BufferSize, std::vector<std::string>* Failed, std::ostream& Out) {
     ExportTextures(
         Path, TexuresCount, Textures, Buff, BufferSize,
-        [](const std::string& Name, BMP& Image) { return Image.WriteToFile(Name.c_str()); },
+        [](const std::string& Name, BMP& Image, std::string& Reason) {
+            return Image.WriteToFile(Name.c_str(), &Reason);
+        },
         Failed, Out);
 }

@@ -9,8 +9,11 @@
 #include "model/TextureScan.h"
 
 // Receives each finished image and the file name it belongs under; returns
-// whether the image was stored.
-using TextureSink = std::function<bool(const std::string& FileName, BMP& Image)>;
+// whether the image was stored, and otherwise sets Reason.
+using TextureSink = std::function<bool(const std::string& FileName, BMP& Image, std::string& Reason)>;
+
+// The block bytes one export may decode, as a multiple of the model file's size.
+inline constexpr int TextureBudgetFactor = 8;
 
 // Builds one 32-bit image per directory entry t (0 <= t < Count) and hands it
 // to Sink under the name Path + "_tex" + t + ".bmp".
@@ -22,13 +25,14 @@ using TextureSink = std::function<bool(const std::string& FileName, BMP& Image)>
 // that fall outside the W x H image are dropped. An entry with a side of 0 or
 // less decodes nothing and gives the 1 x 1 image (the image class warns).
 //
-// Nothing outside Buff[0, BufferSize) is read. An entry is skipped, with one
-// line on Out (which also receives the image class's messages), when its pixel data does not lie wholly inside the
-// buffer, or when it would take the pixel data decoded by this call past
-// BufferSize bytes in total (a real file stores each texture once, so
-// overlapping entries cannot multiply the output). The names of skipped
-// entries and of images Sink refused are appended to *Failed when it is not
-// null. Count <= 0 does nothing.
+// Nothing outside Buff[0, BufferSize) is read. An entry is skipped when its
+// pixel data does not lie wholly inside the buffer, when it would take the
+// block bytes decoded by this call past TextureBudgetFactor x BufferSize (so
+// overlapping entries of a crafted file cannot multiply the output), or when
+// its pixels cannot be allocated. For each skipped entry and each image Sink
+// refused, "<file name>: <reason>" is appended to *Failed when it is not null;
+// the reason names the texture as the report does ("texture N1" for entry 0).
+// The image class's messages go to Out. Count <= 0 does nothing.
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
                     int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed = nullptr,
                     std::ostream& Out = std::cout);

@@ -1,0 +1,42 @@
+// Output files that appear complete or not at all.
+#pragma once
+
+#include <fstream>
+#include <string>
+
+// Writes one output file through a short temporary name in the same folder
+// ("~qm" and hex digits, never longer than the final file name, so any name
+// that fits as the final one fits as the temporary one). Commit() closes it
+// and renames it over the final name; until then an earlier file of that name
+// is untouched, and a failed or abandoned file is removed. While a temporary
+// file is open, an interrupt or termination signal removes it before the
+// process ends. Files are written in binary mode: LF line ends on every
+// platform.
+class OutputFile {
+public:
+    explicit OutputFile(std::string FinalName);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // False when the temporary file could not be created (see Reason()).
+    bool IsOpen() const { return Stream_.is_open(); }
+    std::ostream& Stream() { return Stream_; }
+
+    // Closes the file and moves it to its final name; false, with the reason
+    // and the temporary file removed, when any write, the close or the rename failed.
+    bool Commit();
+
+    // Why the file was not written, as the system reports it.
+    const std::string& Reason() const { return Reason_; }
+
+    // A file that no output may replace (the model file): an output whose
+    // final name is that file is refused.
+    static void Protect(const std::string& Path);
+
+private:
+    bool Fail(const std::string& Why);
+
+    std::string Final_, Temp_, Reason_;
+    std::ofstream Stream_;
+};
