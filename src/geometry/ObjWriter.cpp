@@ -330,7 +330,8 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel) {
 bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed) {
     // The name is built apart from the caller's array, so no path length can overrun it.
     const std::string Name = std::string(Path, std::find(Path, Path + 255, '\0')) + ".obj";
-    std::ofstream File(Name, std::ios::out | std::ios::trunc);
+    // Binary: LF line ends on every platform, so every build writes the same bytes.
+    std::ofstream File(Name, std::ios::out | std::ios::binary | std::ios::trunc);
     bool Written = File.is_open() && WriteOBJ(File, QMModel);
     File.close();
     Written = Written && !File.fail();
