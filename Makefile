@@ -6,7 +6,7 @@ PACKAGES   := cmake ninja-build g++ clang make libsquish-dev libgtest-dev \
               libbenchmark-dev libtinyobjloader-dev libstb-dev libclang-rt-14-dev
 
 .PHONY: deps build demo check test asan-test fuzz bench clean \
-        windows-deps windows windows-test
+        windows-deps windows windows-test release install package package-test
 
 # Installs the Debian packages in $(1) that are missing, with apt-get flags $(2)
 # (needs root and Debian's archive).
@@ -72,5 +72,26 @@ windows-test: windows
 	$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_BUILD)/qmextract.exe; \
 	status=$$?; $(WINE_ENV) $(WINESERVER) -k; exit $$status
 
+# Installing and the Debian package: a Release build of the tool alone.
+PKG_BUILD    ?= build-package
+PREFIX       ?= /usr/local
+
+release: deps
+	$(call install-missing,dpkg-dev file)
+	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON -DQM_TESTS=OFF -DQM_BENCH=OFF
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target qmextract
+
+# The tool in PREFIX/bin, the README in PREFIX/share/doc/qmextract.
+install: release
+	cmake --install $(PKG_BUILD) --prefix $(PREFIX) --strip
+
+# build-package/qmextract_<version>_amd64.deb
+package: release
+	cd $(PKG_BUILD) && cpack
+
+# The package depends on libsquish's, and its unpacked binary passes the smoke test.
+package-test: package
+	packaging/check-package.sh $(PKG_BUILD)/qmextract_*_amd64.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) out
