@@ -69,7 +69,8 @@ windows: windows-deps
 windows-test: windows
 	packaging/check-imports.sh $(WIN_BUILD)/qmextract.exe
 	@$(WINE_ENV) $(WINE) wineboot --init 2>/dev/null
-	$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_BUILD)/qmextract.exe; \
+	@echo "Smoke test under Wine ($(WINE))"
+	@$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_BUILD)/qmextract.exe; \
 	status=$$?; $(WINE_ENV) $(WINESERVER) -k; exit $$status
 
 # Installing and the Debian package: a Release build of the tool alone.

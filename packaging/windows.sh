@@ -36,11 +36,14 @@ if [ ! -f "$SQUISH/prefix/lib/libsquish.a" ]; then
   fi
   SRC="$(find "$SQUISH/src" -mindepth 1 -maxdepth 1 -type d -name 'libsquish-*' | head -n 1)"
   # OpenMP only speeds up compression, which the tool never calls.
-  cmake -S "$SRC" -B "$SQUISH/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_SQUISH_WITH_OPENMP=OFF \
-    -DCMAKE_INSTALL_PREFIX="$SQUISH/prefix" > "$SQUISH/build.log"
-  cmake --build "$SQUISH/build" -j "$JOBS" >> "$SQUISH/build.log"
-  cmake --install "$SQUISH/build" >> "$SQUISH/build.log"
+  if ! { cmake -S "$SRC" -B "$SQUISH/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+           -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DBUILD_SQUISH_WITH_OPENMP=OFF \
+           -DCMAKE_INSTALL_PREFIX="$SQUISH/prefix" &&
+         cmake --build "$SQUISH/build" -j "$JOBS" && cmake --install "$SQUISH/build"; } > "$SQUISH/build.log" 2>&1; then
+    tail -n 20 "$SQUISH/build.log"
+    echo "windows: libsquish did not build; see $SQUISH/build.log" >&2
+    exit 1
+  fi
 fi
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
