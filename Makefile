@@ -6,7 +6,7 @@ PACKAGES   := cmake ninja-build g++ clang make libsquish-dev libgtest-dev \
               libbenchmark-dev libtinyobjloader-dev libstb-dev libclang-rt-14-dev
 
 .PHONY: deps build demo check test asan-test fuzz bench clean \
-        windows-deps windows windows-test release install package package-test
+        windows-deps windows windows-test package-build install package package-test
 
 # Installs the Debian packages in $(1) that are missing, with apt-get flags $(2)
 # (needs root and Debian's archive).
@@ -77,17 +77,18 @@ windows-test: windows
 PKG_BUILD    ?= build-package
 PREFIX       ?= /usr/local
 
-release: deps
+package-build: deps
 	$(call install-missing,dpkg-dev file)
 	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON -DQM_TESTS=OFF -DQM_BENCH=OFF
 	cmake --build $(PKG_BUILD) -j $(JOBS) --target qmextract
 
 # The tool in PREFIX/bin, the README in PREFIX/share/doc/qmextract.
-install: release
+install: package-build
 	cmake --install $(PKG_BUILD) --prefix $(PREFIX) --strip
 
 # build-package/qmextract_<version>_amd64.deb
-package: release
+package: package-build
+	rm -f $(PKG_BUILD)/*.deb
 	cd $(PKG_BUILD) && cpack
 
 # The package depends on libsquish's, and its unpacked binary passes the smoke test.

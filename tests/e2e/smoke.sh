@@ -19,9 +19,11 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmsmoke.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 passed=0 failed=0
 
-check() {  # WHAT COMMAND...: counts COMMAND's success
+check() {  # WHAT COMMAND...: counts COMMAND's success, shows its output when it fails
   what=$1; shift
-  if "$@" > /dev/null 2>&1; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
+  if "$@" > "$WORK/check.txt" 2>&1; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: $what"; head -n 20 "$WORK/check.txt"
+  fi
 }
 fresh() {  # an empty run folder holding demo.qm
   rm -rf "$WORK/run" && mkdir "$WORK/run" && cp "$SAMPLE" "$WORK/run/demo.qm" && cd "$WORK/run"
@@ -44,7 +46,7 @@ crlf_lines() {  # console lines end in CR LF on Windows, in LF elsewhere
 }
 sample_session() {  # WHAT FOLDER: status 0, the sample's transcript, its outputs in FOLDER
   check "$1: status 0" [ "$rc" -eq 0 ]
-  check "$1: transcript" cmp "$WORK/out.txt" "$EXPECTED/demo.txt"
+  check "$1: transcript" diff -u "$EXPECTED/demo.txt" "$WORK/out.txt"
   check "$1: OBJ and BMP bytes" outputs_in "$2"
 }
 
@@ -58,7 +60,7 @@ fresh; qm 'demo.qm
 nodir/out
 '
 check "failed write: status 1" [ "$rc" -eq 1 ]
-check "failed write: transcript" cmp "$WORK/out.txt" "$EXPECTED/failed-write.txt"
+check "failed write: transcript" diff -u "$EXPECTED/failed-write.txt" "$WORK/out.txt"
 check "failed write: no file left" only demo.qm
 
 fresh; mkdir out.obj; qm 'demo.qm
