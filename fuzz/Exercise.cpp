@@ -14,7 +14,7 @@
 
 uint64_t ObjByteLimit(uint64_t Size) { return 198 * Size + 163 * (Size / 41 + 1) + 38; }
 uint64_t ImageLimit(uint64_t Size) { return Size / 501 + 2 + 64; }
-uint64_t BmpByteLimit(uint64_t Size) { return 4 * Size + 58 * ImageLimit(Size); }
+uint64_t BmpByteLimit(uint64_t Size) { return 32 * Size + 58 * ImageLimit(Size); }
 // Measured at up to 5.7 bytes per file byte, on top of the OBJ writer's text chunk.
 uint64_t HeapLimit(uint64_t Size) { return 16 * Size + (uint64_t{3} << 20); }
 

@@ -16,7 +16,7 @@ uint64_t ObjByteLimit(uint64_t Size);
 // Images: at most Size / 501 + 2 directory entries are found and the header
 // count may exceed that by 64.
 uint64_t ImageLimit(uint64_t Size);
-// BMP bytes: the block bytes decoded are at most the texture budget, and 16
+// BMP bytes: the block bytes decoded are at most 8 x Size (the texture budget), and 16
 // block bytes give at most 16 pixels of 4 bytes; each image adds its 54-byte
 // headers, and an image without pixel data is 1 x 1.
 uint64_t BmpByteLimit(uint64_t Size);

@@ -1,0 +1,107 @@
+#!/bin/sh
+# Runs the real binary through whole sessions: smoke.sh COMMAND...
+# (build/qmextract, or wine build-windows/qmextract.exe, which adds the Windows paths).
+# Console output is compared without CR; OBJ and BMP bytes must be the same on every platform.
+set -u
+HERE=$(cd "$(dirname "$0")" && pwd)
+EXPECTED=$HERE/expected
+SAMPLE=$HERE/../../samples/demo.qm
+WINDOWS=0
+case "$*" in *.exe*) WINDOWS=1 ;; esac
+
+# The command, quoted for eval, with relative file names made absolute (the runs change folder).
+CMD=
+for a do
+  if [ -f "$a" ]; then case $a in /*) ;; *) a=$PWD/$a ;; esac; fi
+  CMD="$CMD '$(printf '%s' "$a" | sed "s/'/'\\\\''/g")'"
+done
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmsmoke.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+passed=0 failed=0
+
+check() {  # WHAT COMMAND...: counts COMMAND's success, shows its output when it fails
+  what=$1; shift
+  if "$@" > "$WORK/check.txt" 2>&1; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: $what"; head -n 20 "$WORK/check.txt"
+  fi
+}
+fresh() {  # an empty run folder holding demo.qm
+  rm -rf "$WORK/run" && mkdir "$WORK/run" && cp "$SAMPLE" "$WORK/run/demo.qm" && cd "$WORK/run"
+}
+qm() {  # INPUT: one run; $rc is its status, out.txt its output without CR and with
+        # "Error: ..." lines cut before the system's reason
+  printf '%s' "$1" > "$WORK/in.txt"
+  rc=0
+  eval "$CMD" < "$WORK/in.txt" > "$WORK/raw.txt" || rc=$?
+  tr -d '\r' < "$WORK/raw.txt" | sed 's/^\(Error: [^:]*\): .*/\1/' > "$WORK/out.txt"
+}
+outputs_in() {  # FOLDER: the OBJ and BMPs of out in FOLDER are the sample's
+  (cd "$1" && sha256sum -c "$EXPECTED/demo.sha256")
+}
+only() {  # NAMES...: the run folder holds exactly these names
+  [ "$(LC_ALL=C ls -A | tr '\n' ' ')" = "$* " ]
+}
+crlf_lines() {  # console lines end in CR LF on Windows, in LF elsewhere
+  [ "$(tr -cd '\r' < "$WORK/raw.txt" | wc -c)" -eq $((WINDOWS * $(tr -cd '\n' < "$WORK/raw.txt" | wc -c))) ]
+}
+sample_session() {  # WHAT FOLDER: status 0, the sample's transcript, its outputs in FOLDER
+  check "$1: status 0" [ "$rc" -eq 0 ]
+  check "$1: transcript" diff -u "$EXPECTED/demo.txt" "$WORK/out.txt"
+  check "$1: OBJ and BMP bytes" outputs_in "$2"
+}
+
+fresh; qm 'demo.qm
+out
+'
+sample_session "sample" .
+check "sample: console line ends" crlf_lines
+
+fresh; qm 'demo.qm
+nodir/out
+'
+check "failed write: status 1" [ "$rc" -eq 1 ]
+check "failed write: transcript" diff -u "$EXPECTED/failed-write.txt" "$WORK/out.txt"
+check "failed write: no file left" only demo.qm
+
+fresh; mkdir out.obj; qm 'demo.qm
+out
+'
+check "OBJ name taken by a folder: status 1" [ "$rc" -eq 1 ]
+check "OBJ name taken by a folder: Error line" grep -qx 'Error: could not write out.obj' "$WORK/out.txt"
+check "OBJ name taken by a folder: no stray file" only demo.qm out.obj out_tex0.bmp out_tex1.bmp out_tex2.bmp
+check "OBJ name taken by a folder: folder kept empty" rmdir out.obj
+
+fresh; qm 'hero
+'
+check "missing model file: status 1" [ "$rc" -eq 1 ]
+check "missing model file: Error line" grep -qx 'Error: cannot open model file hero' "$WORK/out.txt"
+check "missing model file: nothing written" only demo.qm
+
+# A path is one whitespace-delimited token: a folder name with a blank cuts it.
+fresh; mkdir "my models"; cp demo.qm "my models/"; qm 'my models/demo.qm
+out
+'
+check "blank in a folder name: status 1" [ "$rc" -eq 1 ]
+check "blank in a folder name: path cut at the blank" grep -qx 'Error: cannot open model file my' "$WORK/out.txt"
+
+# Paths are UTF-8 bytes, on Windows too.
+fresh; mkdir modèles; cp demo.qm modèles/; qm 'modèles/demo.qm
+modèles/out
+'
+sample_session "non-ASCII path" modèles
+
+if [ "$WINDOWS" -eq 1 ]; then
+  # Backslashes, answers typed with CR LF, and a drive letter (Z: is the root under Wine).
+  cr=$(printf '\r')
+  fresh; mkdir sub; cp demo.qm sub/; qm "sub\\demo.qm$cr
+sub\\out$cr
+"
+  sample_session "backslash path, CR LF answers" sub
+  fresh; drive="Z:$(pwd | tr / '\\')"; qm "$drive\\demo.qm
+$drive\\out
+"
+  sample_session "drive letter path" .
+fi
+
+echo "smoke: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
