@@ -1,6 +1,8 @@
 // Model file loader: size by seeking to the end, then one bulk read.
 #include "app/LoadFile.h"
 
+#include "app/OutputFile.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -30,7 +32,7 @@ int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     // Only a regular file is read: a folder, a FIFO or a device would give a
     // nonsense size, block for ever, or never end.
     std::error_code Status;
-    const std::filesystem::file_status Kind = std::filesystem::status(Name, Status);
+    const std::filesystem::file_status Kind = std::filesystem::status(Utf8Path(Name), Status);
     if (std::filesystem::is_directory(Kind)) return Fail(Problem, "Error: model file " + Name + " is a folder");
     if (std::filesystem::exists(Kind) && !std::filesystem::is_regular_file(Kind))
         return Fail(Problem, "Error: model file " + Name + " is not a regular file");

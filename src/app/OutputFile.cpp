@@ -36,22 +36,29 @@ void SetPending(const std::string& Temp) {
     PendingTemp[N] = '\0';
 }
 
+std::string Narrow(const fs::path& Path) {
+    const std::u8string Text = Path.u8string();
+    return std::string(Text.begin(), Text.end());
+}
+
 std::string SystemReason(const char* Otherwise) {
     return errno != 0 ? std::strerror(errno) : Otherwise;
 }
 
 }  // namespace
 
+fs::path Utf8Path(const std::string& Name) { return fs::path(std::u8string(Name.begin(), Name.end())); }
+
 void OutputFile::Protect(const std::string& Path) { Protected = Path; }
 
 OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
     std::error_code Error;
-    if (!Protected.empty() && fs::equivalent(Final_, Protected, Error)) {
+    if (!Protected.empty() && fs::equivalent(Utf8Path(Final_), Utf8Path(Protected), Error)) {
         Fail("it is the model file");
         return;
     }
     // As long as the final file name, at most 8 characters, at least "~qm" and one digit.
-    const fs::path Path(Final_);
+    const fs::path Path = Utf8Path(Final_);
     const size_t Length = std::max<size_t>(4, std::min<size_t>(8, Path.filename().string().size()));
     std::random_device Random;
     for (int Attempt = 0; Attempt < 100 && !Stream_.is_open(); Attempt++) {
@@ -59,7 +66,7 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
         for (uint32_t Bits = Random(); Name.size() < Length; Bits >>= 4) Name += "0123456789abcdef"[Bits & 15];
         const fs::path Candidate = Path.parent_path() / Name;
         if (fs::exists(Candidate, Error)) continue;
-        Temp_ = Candidate.string();
+        Temp_ = Narrow(Candidate);
         errno = 0;
         Stream_.open(Candidate, std::ios::out | std::ios::binary | std::ios::trunc);
         if (!Stream_.is_open()) {
@@ -98,11 +105,12 @@ bool OutputFile::Commit() {
         return Fail(Written ? SystemReason("closing it failed") : WriteReason);
     }
     std::error_code Error;
-    fs::rename(Temp_, Final_, Error);
-    // Where renaming over an existing file is refused, the earlier file goes first.
+    fs::rename(Utf8Path(Temp_), Utf8Path(Final_), Error);
+    // Where renaming over an existing file is refused (Windows), the earlier file goes first.
     std::error_code Ignored;
-    if (Error == std::errc::file_exists && fs::is_regular_file(Final_, Ignored) && fs::remove(Final_, Ignored))
-        fs::rename(Temp_, Final_, Error);
+    if ((Error == std::errc::file_exists || Error == std::errc::permission_denied) &&
+        fs::is_regular_file(Utf8Path(Final_), Ignored) && fs::remove(Utf8Path(Final_), Ignored))
+        fs::rename(Utf8Path(Temp_), Utf8Path(Final_), Error);
     SetPending("");
     if (Error) {
         std::remove(Temp_.c_str());

@@ -1,8 +1,14 @@
 // Output files that appear complete or not at all.
 #pragma once
 
+#include <filesystem>
 #include <fstream>
 #include <string>
+
+// A typed path as a filesystem path. Paths are UTF-8 bytes on every platform
+// (the Windows build sets its code page to UTF-8), so they are converted as
+// UTF-8, never through the host's narrow-to-wide conversion.
+std::filesystem::path Utf8Path(const std::string& Name);
 
 // Writes one output file through a short temporary name in the same folder
 // ("~qm" and hex digits, never longer than the final file name, so any name
