@@ -16,6 +16,14 @@ void PutTriple(Bytes& B, size_t At, uint32_t A, uint32_t C, uint32_t D) {
     PutU32(B, At, A), PutU32(B, At + 4, C), PutU32(B, At + 8, D);
 }
 
+QMobject Scan(Bytes& B, std::string* Report = nullptr) {
+    std::ostringstream Out;
+    unsigned char* Buff = B.data();
+    QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
+    if (Report != nullptr) *Report = Out.str();
+    return M;
+}
+
 std::vector<int> Markers(const Bytes& B, int Declared) {
     return FindObjectMarkers(B.data(), static_cast<int>(B.size()), Declared);
 }
@@ -66,10 +74,9 @@ TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
     PutU32(B, 72, 936), PutU32(B, 76, 1), PutF32(B, 1000 + 16 * 3 + 4, -4.0f);  // Mats1[0].E[3][1]
     PutU32(B, 92, 972), PutU32(B, 84, 2);  // the second matrix would run past the end
 
-    std::ostringstream Out;
-    unsigned char* Buff = B.data();
-    QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
-    EXPECT_EQ(Out.str(), "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
+    std::string Report;
+    QMobject M = Scan(B, &Report);
+    EXPECT_EQ(Report, "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
     ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber,
                                 M.Parts1, M.Parts2}),
               (std::vector<int>{2, 2, 0, 3, 2, 1, 1}));
@@ -89,9 +96,7 @@ TEST(GeometryScan, SectionsOutsideTheBufferAreCutOrEmpty) {
     PutU32(B, 208, 300), PutU32(B, 108, 100);            // the list ends before it starts
     PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);        // 7 whole records from 64 on
     PutU32(B, 72, -64), PutU32(B, 76, -3);
-    unsigned char* Buff = B.data();
-    std::ostringstream Out;
-    QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
+    QMobject M = Scan(B);
     EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}),
               (std::vector<int>{1, 0, 0, 7, 0}));
     ReleaseModel(M);
@@ -149,9 +154,7 @@ TEST(GeometryScan, EveryPaletteInsideTheFileIsKeptWhole) {
     Bytes B(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
     PutU32(B, 96, 40);
     for (size_t p = 316; p < 316 + 40 * 72; p += 72) PutTriple(B, p, 0x3F000000, 0x3F000000, 0x3F000000), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
-    unsigned char* Buff = B.data();
-    std::ostringstream Out;
-    QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
+    QMobject M = Scan(B);
     ASSERT_EQ(M.Objects, 40);
     for (int k = 0; k < 40; k++) EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
     ReleaseModel(M);
