@@ -2,10 +2,12 @@
 // and failed writes are checked byte for byte by e2e/smoke.sh.)
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 
 #include "ModelBuilder.h"
+#include "app/OutputFile.h"
 #include "app/Run.h"
 
 namespace fs = std::filesystem;
@@ -103,4 +105,17 @@ TEST_F(Dialogue, EmptyModelGivesAnEmptyObjAndNoTextures) {
     EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n"),
               Banner + "\nObjects count : 0\n\nTextures count: 0\n" + Asked + Success);
     EXPECT_EQ(ReadFileBytes(Path("e.obj")).size(), 39u);
+}
+
+TEST_F(Dialogue, AnInterruptLeavesNoTemporaryFileAndKeepsTheEarlierOutput) {
+    WriteFileBytes(Path("x.obj"), {'o', 'l', 'd'});
+    EXPECT_EXIT(
+        {
+            OutputFile File(Path("x.obj"));
+            File.Stream() << "half a file";
+            std::raise(SIGINT);
+        },
+        testing::KilledBySignal(SIGINT), "");
+    EXPECT_EQ(Files(), std::vector<std::string>{"x.obj"});
+    EXPECT_EQ(ReadFileBytes(Path("x.obj")).size(), 3u);
 }
