@@ -90,6 +90,20 @@ modèles/out
 '
 sample_session "non-ASCII path" modèles
 
+# Out of memory: a 64 MB file whose one texture needs 256 MB of pixels, under a
+# 300 MB address-space limit, is an Error line and status 1, never an abort.
+# (Skipped where the binary cannot start under the limit, as under AddressSanitizer.)
+if [ "$WINDOWS" -eq 0 ] && (ulimit -v 300000 && eval "$CMD" < /dev/null > /dev/null 2>&1); then
+  fresh; head -c $((24 + 64 * 1024 * 1024)) /dev/zero > big.qm
+  printf '\000\040\000\040\000\000\000\000\001\000\000\000\020' | dd of=big.qm conv=notrunc 2>/dev/null
+  printf '\231' | dd of=big.qm bs=1 seek=23 conv=notrunc 2>/dev/null
+  printf 'big.qm\nout\n' > "$WORK/in.txt"
+  rc=0; (ulimit -v 300000; eval "$CMD") < "$WORK/in.txt" > "$WORK/out.txt" 2> "$WORK/err.txt" || rc=$?
+  check "out of memory: status 1" [ "$rc" -eq 1 ]
+  check "out of memory: Error line" grep -qx 'Error: could not write out_tex0.bmp: texture N1 needs more memory than is free for its 8192 x 8192 pixels' "$WORK/out.txt"
+  check "out of memory: nothing on standard error" [ ! -s "$WORK/err.txt" ]
+fi
+
 if [ "$WINDOWS" -eq 1 ]; then
   # Backslashes, answers typed with CR LF, and a drive letter (Z: is the root under Wine).
   cr=$(printf '\r')
