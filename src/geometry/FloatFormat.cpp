@@ -35,7 +35,7 @@ void PutPair(char* Out, uint32_t N) { std::memcpy(Out, &DigitPairs[2 * N], 2); }
 // Writes the decimal digits of N, two at a time from the right.
 template <class Unsigned>
 char* PutUnsigned(char* Out, Unsigned N) {
-    // The digit count is Guess or Guess + 1 (1233 / 4096 is just above
+    // The digit count is Guess or Guess + 1 (1233 / 4096 is just below
     // log10(2)); N | 1 gives zero its one digit.
     const Unsigned Odd = N | 1;
     const int Guess = (std::bit_width(Odd) * 1233) >> 12;
