@@ -1,6 +1,8 @@
 // Exact "%f" formatting of floats without printf.
 #include "geometry/FloatFormat.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -8,16 +10,61 @@
 
 namespace {
 
-// Writes the decimal digits of N.
-char* PutUnsigned(char* Out, uint64_t N) {
-    char Digits[20];
-    int Count = 0;
-    do {
-        Digits[Count++] = static_cast<char>('0' + N % 10);
-        N /= 10;
-    } while (N != 0);
-    while (Count > 0) *Out++ = Digits[--Count];
-    return Out;
+// "00", "01", ..., "99" back to back: two digits per lookup.
+constexpr std::array<char, 200> DigitPairs = [] {
+    std::array<char, 200> Table{};
+    for (int i = 0; i < 100; i++) {
+        Table[2 * i] = static_cast<char>('0' + i / 10);
+        Table[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return Table;
+}();
+
+constexpr std::array<uint64_t, 20> PowersOf10 = [] {
+    std::array<uint64_t, 20> Table{};
+    uint64_t P = 1;
+    for (uint64_t& Entry : Table) {
+        Entry = P;
+        P *= 10;
+    }
+    return Table;
+}();
+
+void PutPair(char* Out, uint32_t N) { std::memcpy(Out, &DigitPairs[2 * N], 2); }
+
+// Writes the decimal digits of N, two at a time from the right.
+template <class Unsigned>
+char* PutUnsigned(char* Out, Unsigned N) {
+    // The digit count is Guess or Guess + 1 (1233 / 4096 is just below
+    // log10(2)); N | 1 gives zero its one digit.
+    const Unsigned Odd = N | 1;
+    const int Guess = (std::bit_width(Odd) * 1233) >> 12;
+    char* const End = Out + Guess + (Odd >= PowersOf10[Guess]);
+    char* P = End;
+    while (N >= 100) {
+        P -= 2;
+        PutPair(P, static_cast<uint32_t>(N % 100));
+        N /= 100;
+    }
+    if (N >= 10)
+        PutPair(P - 2, static_cast<uint32_t>(N));
+    else
+        P[-1] = static_cast<char>('0' + N);
+    return End;
+}
+
+// Writes N < 10^6 as exactly six digits. N / 10^4 is held as a 32.32 fixed-point
+// number: its integer part is the first pair, and each multiplication of the
+// fraction by 100 brings the next pair into the integer part. Rounding the
+// reciprocal up keeps every step exact for N < 10^6.
+void PutSixDigits(char* Out, uint32_t N) {
+    constexpr uint64_t Low32 = 0xFFFFFFFF;
+    uint64_t Y = uint64_t{N} * 429497;  // ceil(2^32 / 10^4)
+    PutPair(Out, static_cast<uint32_t>(Y >> 32));
+    Y = (Y & Low32) * 100;
+    PutPair(Out + 2, static_cast<uint32_t>(Y >> 32));
+    Y = (Y & Low32) * 100;
+    PutPair(Out + 4, static_cast<uint32_t>(Y >> 32));
 }
 
 // Slow but exact path for huge magnitudes: the standard library's
@@ -30,49 +77,48 @@ char* PutLarge(char* Out, double Value) {
 
 char* FormatFixed6(char* Out, float Value) {
     const uint32_t Bits = std::bit_cast<uint32_t>(Value);
-    const bool Negative = (Bits >> 31) != 0;
+    const uint32_t Negative = Bits >> 31;
     const uint32_t ExpBits = (Bits >> 23) & 0xFF;
     const uint32_t Fraction = Bits & 0x7FFFFF;
 
+    // The sign without a branch: signs in a model are close to random.
+    char* const Start = Out;
+    *Out = '-';
+    Out += Negative;
+
     if (ExpBits == 0xFF) {
-        if (Negative) *Out++ = '-';
-        const char* Text = Fraction != 0 ? "nan" : "inf";
-        std::memcpy(Out, Text, 3);
+        std::memcpy(Out, Fraction != 0 ? "nan" : "inf", 3);
         return Out + 3;
     }
 
     // Value = Mantissa * 2^Exponent exactly.
     const uint64_t Mantissa = ExpBits != 0 ? (Fraction | 0x800000u) : Fraction;
     const int Exponent = ExpBits != 0 ? static_cast<int>(ExpBits) - 150 : -149;
-    if (Exponent > 39) return PutLarge(Out, static_cast<double>(Value));
-
-    // Scaled = Value * 10^6, rounded to nearest with ties to even.
-    uint64_t Scaled;
+    if (Exponent > 39) return PutLarge(Start, static_cast<double>(Value));
     if (Exponent >= 0) {
-        const uint64_t Whole = Mantissa << Exponent;  // < 2^63
-        if (Negative) *Out++ = '-';
-        Out = PutUnsigned(Out, Whole);
+        Out = PutUnsigned(Out, Mantissa << Exponent);  // < 2^63
         std::memcpy(Out, ".000000", 7);
         return Out + 7;
     }
-    const int Shift = -Exponent;
-    const uint64_t Numerator = Mantissa * 1000000u;  // < 2^44
-    if (Shift >= 64) {
-        Scaled = 0;  // below a quarter of a millionth: rounds to zero
-    } else {
-        Scaled = Numerator >> Shift;
-        const uint64_t Rest = Numerator & ((uint64_t{1} << Shift) - 1);
-        const uint64_t Half = uint64_t{1} << (Shift - 1);
-        if (Rest > Half || (Rest == Half && (Scaled & 1) != 0)) Scaled++;
+
+    // Value = Whole + Rest / 2^Shift. Past 2^-63 the shift is capped: such
+    // values round to zero either way.
+    const int Shift = std::min(-Exponent, 63);
+    uint32_t Whole = static_cast<uint32_t>(Mantissa >> Shift);  // < 2^23
+    const uint64_t Numerator = (Mantissa & ((uint64_t{1} << Shift) - 1)) * 1000000;  // < 2^44
+    // Millionths, rounded to nearest with ties to even: adding half minus one,
+    // plus one more when the truncated quotient is odd, carries exactly when
+    // the remainder is above half or is half with an odd quotient.
+    const uint64_t Half = uint64_t{1} << (Shift - 1);
+    uint32_t Millionths =
+        static_cast<uint32_t>((Numerator + Half - 1 + ((Numerator >> Shift) & 1)) >> Shift);
+    if (Millionths == 1000000) {
+        Whole++;
+        Millionths = 0;
     }
 
-    if (Negative) *Out++ = '-';
-    Out = PutUnsigned(Out, Scaled / 1000000);
+    Out = PutUnsigned(Out, Whole);
     *Out++ = '.';
-    uint64_t Decimals = Scaled % 1000000;
-    for (int d = 5; d >= 0; d--) {
-        Out[d] = static_cast<char>('0' + Decimals % 10);
-        Decimals /= 10;
-    }
+    PutSixDigits(Out, Millionths);
     return Out + 6;
 }
