@@ -15,8 +15,10 @@
 uint64_t ObjByteLimit(uint64_t Size) { return 198 * Size + 163 * (Size / 41 + 1) + 38; }
 uint64_t ImageLimit(uint64_t Size) { return Size / 501 + 2 + 64; }
 uint64_t BmpByteLimit(uint64_t Size) { return 32 * Size + 58 * ImageLimit(Size); }
-// Measured at up to 5.7 bytes per file byte, on top of the OBJ writer's text chunk.
-uint64_t HeapLimit(uint64_t Size) { return 16 * Size + (uint64_t{3} << 20); }
+// Measured on a file built for the worst case (a marker every 41 bytes, each
+// with a whole 256-entry palette, every header section spanning the file, one
+// texture as large as the file): 20 N and the OBJ writer's fixed buffers.
+uint64_t HeapLimit(uint64_t Size) { return 21 * Size + (uint64_t{4} << 20); }
 
 void BoundBroken(const char* What, uint64_t Got, uint64_t Limit, uint64_t Size) {
     std::fprintf(stderr, "bound broken: %s = %llu, limit %llu, for a file of %llu bytes\n", What,
