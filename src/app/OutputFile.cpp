@@ -59,7 +59,7 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
     }
     // As long as the final file name, at most 8 characters, at least "~qm" and one digit.
     const fs::path Path = Utf8Path(Final_);
-    const size_t Length = std::max<size_t>(4, std::min<size_t>(8, Path.filename().string().size()));
+    const size_t Length = std::max<size_t>(4, std::min<size_t>(8, Path.filename().u8string().size()));
     std::random_device Random;
     for (int Attempt = 0; Attempt < 100 && !Stream_.is_open(); Attempt++) {
         std::string Name = "~qm";
