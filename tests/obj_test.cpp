@@ -128,6 +128,8 @@ TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));  // 0 over a length made NaN by X
     A.E[0][0] = 0;
     EXPECT_TRUE(std::signbit(VMulMat(A, {Inf, 0, 0, 1}).X));
+    A.E[2][0] = -NaN;
+    EXPECT_TRUE(std::signbit(VMulMat(A, {1, 1, NaN, 1}).X));
     for (float C : {Normalize({0, 0, 0}).X, Normalize({-NaN, 1, 0}).Y}) EXPECT_TRUE(std::isnan(C) && std::signbit(C));
 }
 

@@ -122,6 +122,7 @@ TEST(TextureScan, EntriesFollowMarkerSpacing) {
     EXPECT_EQ(Entries({2993}, 1000, 3000), (std::vector<int>{0, 0, 1008}));  // runs past the end
     EXPECT_EQ(Entries({2992}, 2500, 3000), (std::vector<int>{2992, -1, 3000}));
     EXPECT_EQ(Entries({0}, -1000), (std::vector<int>{0, 0, -992, 0, 0, 8}));
+    EXPECT_EQ(Entries({16}, 0), (std::vector<int>{16, -1, 24}));  // size words at the buffer's first bytes
     EXPECT_EQ(Entries({}, 5000), (std::vector<int>{0, 0, 5008}));
 }
 
