@@ -85,6 +85,10 @@ inline std::vector<BuilderVertex> GridVertices() {
             X.NX = static_cast<int16_t>(std::lround(-1000 * 0.17 * std::cos(0.1 * c) * std::cos(0.13 * r)));
             X.NY = static_cast<int16_t>(std::lround(1000 * 0.221 * std::sin(0.1 * c) * std::sin(0.13 * r)));
             X.NZ = 1000;
+            // A record's bytes 16..27 are zero, so a normal whose first non-zero
+            // byte is 0x99 would form a texture marker: nudge such values by one.
+            if ((X.NX & 0xFF) == 0x99) X.NX++;
+            if (X.NX == 0 && (X.NY & 0xFF) == 0x99) X.NY++;
             X.U = static_cast<float>(c / (GridColumns - 1.0));
             X.V = static_cast<float>(r / (GridRows - 1.0));
             X.Slot = static_cast<uint8_t>((c / 20 + r / 25) % MatricesPerObject);
