@@ -128,38 +128,53 @@ uint32_t KeyBits(float F) {
 // Open-addressing map from a value's key to its list index. The hash is keyed
 // with a secret drawn per writer, so a file cannot be crafted to pile its
 // values onto one probe chain; list numbers do not depend on the hash.
+//
+// A slot holds only a 32-bit tag of the hash and the position of its entry in
+// a dense array, so the table a lookup lands in at random stays small enough
+// for the processor's caches; the key is compared only when the tag matches.
+// The table keeps its size from object to object, and Reset() empties just the
+// slots the last object used.
 template <size_t N>
 class ValueIndex {
 public:
     using Key = std::array<uint32_t, N>;
 
-    explicit ValueIndex(uint64_t Seed) : Seed_(Seed) {}
+    explicit ValueIndex(uint64_t Seed) : Seed_(Seed) { Resize(1024); }
 
-    void Reset(size_t MaxEntries) {
-        size_t Capacity = 16;
-        while (Capacity < 2 * MaxEntries) Capacity *= 2;
-        Slots_.assign(Capacity, Slot{{}, -1});
-        Mask_ = Capacity - 1;
+    void Reset() {
+        for (const Entry& E : Entries_) Slots_[E.Slot] = Slot{0, Empty};
+        Entries_.clear();
     }
 
     // The index of the entry with this key, or NewIndex after inserting it.
     int FindOrInsert(const Key& K, int NewIndex) {
-        uint64_t H = Seed_;
-        for (uint32_t Word : K) H = Mix(H ^ Word);
+        const uint64_t H = Hash(K);
+        const auto Tag = static_cast<uint32_t>(H >> 32);
         for (size_t s = H & Mask_;; s = (s + 1) & Mask_) {
-            if (Slots_[s].Index < 0) {
-                Slots_[s] = {K, NewIndex};
+            const Slot X = Slots_[s];
+            if (X.Entry == Empty) {
+                Slots_[s] = Slot{Tag, static_cast<uint32_t>(Entries_.size())};
+                Entries_.push_back(Entry{K, NewIndex, static_cast<uint32_t>(s)});
+                // At most half full, so probe chains stay short.
+                if (2 * Entries_.size() > Slots_.size()) Resize(2 * Slots_.size());
                 return NewIndex;
             }
-            if (Slots_[s].K == K) return Slots_[s].Index;
+            if (X.Tag == Tag && Entries_[X.Entry].K == K) return Entries_[X.Entry].Index;
         }
     }
 
 private:
+    static constexpr uint32_t Empty = 0xFFFFFFFFu;
     struct Slot {
+        uint32_t Tag;
+        uint32_t Entry;  // position in Entries_, or Empty
+    };
+    struct Entry {
         Key K;
         int Index;
+        uint32_t Slot;
     };
+
     // A bijective 64-bit finaliser: every input bit affects every output bit.
     static uint64_t Mix(uint64_t X) {
         X = (X ^ (X >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -167,8 +182,30 @@ private:
         return X ^ (X >> 31);
     }
 
+    // Two key words per round of the finaliser.
+    uint64_t Hash(const Key& K) const {
+        uint64_t H = Seed_;
+        for (size_t w = 0; w < N; w += 2)
+            H = Mix(H ^ (K[w] | (w + 1 < N ? static_cast<uint64_t>(K[w + 1]) << 32 : 0)));
+        return H;
+    }
+
+    // A table of Capacity slots (a power of two) holding every entry.
+    void Resize(size_t Capacity) {
+        Slots_.assign(Capacity, Slot{0, Empty});
+        Mask_ = Capacity - 1;
+        for (size_t e = 0; e < Entries_.size(); e++) {
+            const uint64_t H = Hash(Entries_[e].K);
+            size_t s = H & Mask_;
+            while (Slots_[s].Entry != Empty) s = (s + 1) & Mask_;
+            Slots_[s] = Slot{static_cast<uint32_t>(H >> 32), static_cast<uint32_t>(e)};
+            Entries_[e].Slot = static_cast<uint32_t>(s);
+        }
+    }
+
     uint64_t Seed_;
     std::vector<Slot> Slots_;
+    std::vector<Entry> Entries_;
     size_t Mask_ = 0;
 };
 
@@ -250,10 +287,9 @@ private:
         P = PutDecimal(P, static_cast<uint64_t>(o) + 1);
         Sink_.Done(PutLiteral(P, " to come ...\n#\n"));
 
-        const size_t Distinct = std::min<size_t>(static_cast<size_t>(To_ - From_), Cache_.size());
-        PIndex_.Reset(Distinct);
-        TIndex_.Reset(Distinct);
-        NIndex_.Reset(Distinct);
+        PIndex_.Reset();
+        TIndex_.Reset();
+        NIndex_.Reset();
 
         const int VN = ListPass(o, PIndex_, &VertexValues::PNaN, &VertexValues::PIndex,
                                 [](const VertexValues& C) { return Key3(C.P); },
