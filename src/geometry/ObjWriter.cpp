@@ -129,9 +129,11 @@ uint32_t KeyBits(float F) {
 // with a secret drawn per writer, so a file cannot be crafted to pile its
 // values onto one probe chain; list numbers do not depend on the hash.
 //
-// A slot holds only a 32-bit tag of the hash and the position of its entry in
-// a dense array, so the table a lookup lands in at random stays small enough
-// for the processor's caches; the key is compared only when the tag matches.
+// A slot is four bytes, a 16-bit tag of the hash and the position of its entry
+// in a dense array, so the table a lookup lands in at random stays small
+// enough for the processor's caches; the key is compared only when the tag
+// matches. A value is inserted at most once per vertex and object, so no
+// object has more entries than MaxVertexNumber.
 // The table keeps its size from object to object, and Reset() empties just the
 // slots the last object used.
 template <size_t N>
@@ -149,11 +151,11 @@ public:
     // The index of the entry with this key, or NewIndex after inserting it.
     int FindOrInsert(const Key& K, int NewIndex) {
         const uint64_t H = Hash(K);
-        const auto Tag = static_cast<uint32_t>(H >> 32);
+        const auto Tag = static_cast<uint16_t>(H >> 48);
         for (size_t s = H & Mask_;; s = (s + 1) & Mask_) {
             const Slot X = Slots_[s];
             if (X.Entry == Empty) {
-                Slots_[s] = Slot{Tag, static_cast<uint32_t>(Entries_.size())};
+                Slots_[s] = Slot{Tag, static_cast<uint16_t>(Entries_.size())};
                 Entries_.push_back(Entry{K, NewIndex, static_cast<uint32_t>(s)});
                 // At most half full, so probe chains stay short.
                 if (2 * Entries_.size() > Slots_.size()) Resize(2 * Slots_.size());
@@ -164,10 +166,11 @@ public:
     }
 
 private:
-    static constexpr uint32_t Empty = 0xFFFFFFFFu;
+    static constexpr uint16_t Empty = 0xFFFF;
+    static_assert(MaxVertexNumber <= Empty, "entry positions must fit in a slot");
     struct Slot {
-        uint32_t Tag;
-        uint32_t Entry;  // position in Entries_, or Empty
+        uint16_t Tag;
+        uint16_t Entry;  // position in Entries_, or Empty
     };
     struct Entry {
         Key K;
@@ -198,7 +201,7 @@ private:
             const uint64_t H = Hash(Entries_[e].K);
             size_t s = H & Mask_;
             while (Slots_[s].Entry != Empty) s = (s + 1) & Mask_;
-            Slots_[s] = Slot{static_cast<uint32_t>(H >> 32), static_cast<uint32_t>(e)};
+            Slots_[s] = Slot{static_cast<uint16_t>(H >> 48), static_cast<uint16_t>(e)};
             Entries_[e].Slot = static_cast<uint32_t>(s);
         }
     }
