@@ -45,7 +45,7 @@ void BMP::WriteError() {
 
 BMP::BMP(std::ostream& Messages)
     : Messages_(&Messages), BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}),
-      Unfilled(new bool[1]{false}), XPelsPerMeter(0), YPelsPerMeter(0) {}
+      Capacity(1), Unfilled(new bool[1]{false}), XPelsPerMeter(0), YPelsPerMeter(0) {}
 
 BMP::~BMP() = default;
 
@@ -62,10 +62,15 @@ bool BMP::SetSize(int NewWidth, int NewHeight) {
     const uint64_t Wanted = static_cast<uint64_t>(NewWidth) * static_cast<uint64_t>(NewHeight);
     if (Wanted > SIZE_MAX / sizeof(RGBApixel)) throw std::bad_alloc();
     const auto Count = static_cast<size_t>(Wanted);
-    std::unique_ptr<RGBApixel[]> Fresh(new RGBApixel[Count]);
+    // Pixel memory that is large enough is kept: an image reused for many
+    // pictures then takes its memory from the system once.
+    std::unique_ptr<RGBApixel[]> Fresh(Count > Capacity ? new RGBApixel[Count] : nullptr);
     std::unique_ptr<bool[]> Rows(new bool[static_cast<size_t>(NewHeight)]);
     std::fill(Rows.get(), Rows.get() + NewHeight, true);
-    Pixels = std::move(Fresh);
+    if (Fresh) {
+        Pixels = std::move(Fresh);
+        Capacity = Count;
+    }
     Unfilled = std::move(Rows);
     Width = NewWidth;
     Height = NewHeight;

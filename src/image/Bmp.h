@@ -109,6 +109,7 @@ private:
     // is Pixels[(Height - 1 - j) * Width + i], so at 32 bits the array is the
     // file's pixel data.
     std::unique_ptr<RGBApixel[]> Pixels;
+    size_t Capacity;  // pixels allocated, at least Width x Height
     // Per stored row, whether it still waits for the blank pixel.
     std::unique_ptr<bool[]> Unfilled;
     int XPelsPerMeter;

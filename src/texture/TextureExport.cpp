@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "model/ByteReader.h"
 
@@ -81,6 +82,11 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
     // Block bytes this call may still decode: generous for overlapping entries
     // of real files, yet a bound on what a crafted directory can multiply.
     int64_t Budget = TextureBudgetFactor * int64_t{R.Size()};
+    // One image serves every texture that fits in the pixels it holds, so
+    // their memory comes from the system once; a larger texture gets a fresh
+    // image, made after the old one is gone, so no two are held at once.
+    std::optional<BMP> Image;
+    size_t Held = 0;
 
     for (int t = 0; t < Count; t++) {
         const int W = Textures[t].Width;
@@ -111,9 +117,16 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
         }
 
         try {
+            const size_t Pixels = Data != nullptr ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
+            if (Pixels == 0 || Pixels > Held) {
+                Image.reset();
+                Held = 0;
+                Image.emplace(Out);
+            }
+            BMP& Tex = *Image;
             // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
-            BMP Tex(Out);
             Tex.SetSize(W, H);
+            Held = std::max(Held, Pixels);
             Tex.SetBitDepth(32);
             if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
             if (!Sink(Name, Tex, Reason) && Failed != nullptr) Failed->push_back(Name + ": " + Reason);
