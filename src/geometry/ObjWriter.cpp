@@ -102,7 +102,7 @@ public:
     }
 
 private:
-    static constexpr size_t Chunk = size_t{1} << 20;
+    static constexpr size_t Chunk = size_t{1} << 18;
     std::ostream& Out_;
     std::unique_ptr<char[]> Buffer_;
     char* End_;
