@@ -1,4 +1,4 @@
-// The large models that the benchmarks and the peak-memory test run on, built in memory.
+// The big model that the benchmarks and bench/whole_run.sh run on, built in memory.
 #pragma once
 
 #include <cmath>
@@ -147,8 +147,5 @@ inline std::vector<uint8_t> MakeBigModel() {
     B.Textures.push_back({8, 8, CheapDxt5Blocks(8, 8, 102)});
     return B.Build();
 }
-
-// One object whose strip holds Entries entries, no textures.
-inline std::vector<uint8_t> MakeStripModel(int Entries) { return GeometryBuilder(1, Entries).Build(); }
 
 }  // namespace bigmodel
