@@ -26,13 +26,13 @@ inline void PlacePixels(RGBApixel* To, const squish::u8* From) {
     static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
     if constexpr (std::endian::native == std::endian::little ||
                   std::endian::native == std::endian::big) {
-        // Bytes 0 and 2 of the four, wherever the host keeps them in a word.
-        constexpr uint32_t Keep = std::endian::native == std::endian::little ? 0xFF00FF00u : 0x00FF00FFu;
-        constexpr int Low = std::endian::native == std::endian::little ? 0 : 8;
+        // Bytes 0 and 2 of the four, wherever the host keeps them in a word,
+        // lie 16 bits apart: a rotation by 16 of just those two swaps them.
+        constexpr uint32_t Swapped = std::endian::native == std::endian::little ? 0x00FF00FFu : 0xFF00FF00u;
         for (int c = 0; c < N; c++) {
             uint32_t W;
             std::memcpy(&W, From + 4 * c, 4);
-            W = (W & Keep) | ((W >> 16) & (0xFFu << Low)) | ((W & (0xFFu << Low)) << 16);
+            W = (W & ~Swapped) | std::rotl(W & Swapped, 16);
             std::memcpy(To + c, &W, 4);
         }
     } else {
