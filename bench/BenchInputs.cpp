@@ -1,4 +1,4 @@
-// Builds the benchmark inputs on first use: the big model, its file, the strip model, the coordinates.
+// Builds the benchmark inputs on first use: the big model, its file, its coordinates.
 #include "BenchInputs.h"
 
 #include <cstring>
@@ -51,12 +51,6 @@ const std::string& BigModelPath() {
 
 const QMobject& BigModel() {
     static std::vector<uint8_t> Bytes = BigModelBytes();
-    static const QMobject Model = Scan(Bytes);
-    return Model;
-}
-
-const QMobject& StripModel() {
-    static std::vector<uint8_t> Bytes = bigmodel::MakeStripModel(30000);
     static const QMobject Model = Scan(Bytes);
     return Model;
 }

@@ -18,9 +18,6 @@ const std::string& BigModelPath();
 // The big model as scanned by BufferScan (not released: lives for the process).
 const QMobject& BigModel();
 
-// One object with a 30,000-entry strip.
-const QMobject& StripModel();
-
 // Realistic numbers for "%f": every transformed position, texture coordinate
 // and normal component of the big model, as the OBJ writer prints them.
 const std::vector<float>& Coordinates();

@@ -1,4 +1,4 @@
-// Loading and scanning the big model: the product's paths, the literal ones, and one bulk read as the floor.
+// Loading and scanning the big model, and one bulk read of its file as the floor.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "BenchInputs.h"
-#include "Literal.h"
 #include "app/LoadFile.h"
 #include "model/GeometryScan.h"
 #include "model/TextureScan.h"
@@ -27,17 +26,16 @@ void SetModelBytes(benchmark::State& State) {
     State.counters["Bytes"] = static_cast<double>(Size);
 }
 
-// Load plus both scans with the given implementations, releasing everything each time.
-template <class Load, class Scan, class ScanTextures>
-void LoadScan(benchmark::State& State, Load LoadFn, Scan ScanFn, ScanTextures TexturesFn) {
+// LoadFile and both scans, releasing everything each time.
+void BM_LoadScan(benchmark::State& State) {
     const std::string& Path = BigModelPath();
     for (auto _ : State) {
         unsigned char* Buff = nullptr;
-        const int Size = LoadFn(Path.c_str(), Buff);
-        QMobject M = ScanFn(Buff, Size, Nowhere());
+        const int Size = LoadFile(Path.c_str(), Buff);
+        QMobject M = BufferScan(Buff, Size, Nowhere());
         int Count = 0;
         Texture* Textures = nullptr;
-        TexturesFn(Buff, Size, Count, Textures, Nowhere());
+        TexturesScan(Buff, Size, Count, Textures, Nowhere());
         benchmark::DoNotOptimize(M.Vertices);
         benchmark::DoNotOptimize(Textures);
         ReleaseModel(M);
@@ -47,85 +45,12 @@ void LoadScan(benchmark::State& State, Load LoadFn, Scan ScanFn, ScanTextures Te
     SetModelBytes(State);
 }
 
-void BM_LoadScan_Fast(benchmark::State& State) {
-    LoadScan(
-        State, [](const char* P, unsigned char*& B) { return LoadFile(P, B); },
-        [](unsigned char*& B, int N, std::ostream& O) { return BufferScan(B, N, O); },
-        [](unsigned char*& B, int N, int& C, Texture*& T, std::ostream& O) { TexturesScan(B, N, C, T, O); });
-}
-
-void BM_LoadScan_Literal(benchmark::State& State) {
-    LoadScan(
-        State, [](const char* P, unsigned char*& B) { return literal::LoadFile(P, B); },
-        [](unsigned char*& B, int N, std::ostream& O) { return literal::BufferScan(B, N, O); },
-        [](unsigned char*& B, int N, int& C, Texture*& T, std::ostream& O) {
-            literal::TexturesScan(B, N, C, T, O);
-        });
-}
-
-// The parts on their own, to show where the time goes.
-void BM_Load_Fast(benchmark::State& State) {
+void BM_Load(benchmark::State& State) {
     const std::string& Path = BigModelPath();
     for (auto _ : State) {
         unsigned char* Buff = nullptr;
         benchmark::DoNotOptimize(LoadFile(Path.c_str(), Buff));
         delete[] Buff;
-    }
-    SetModelBytes(State);
-}
-
-void BM_Load_Literal(benchmark::State& State) {
-    const std::string& Path = BigModelPath();
-    for (auto _ : State) {
-        unsigned char* Buff = nullptr;
-        benchmark::DoNotOptimize(literal::LoadFile(Path.c_str(), Buff));
-        delete[] Buff;
-    }
-    SetModelBytes(State);
-}
-
-void BM_GeometryScan_Fast(benchmark::State& State) {
-    std::vector<uint8_t> Bytes = BigModelBytes();
-    unsigned char* Buff = Bytes.data();
-    for (auto _ : State) {
-        QMobject M = BufferScan(Buff, static_cast<int>(Bytes.size()), Nowhere());
-        benchmark::DoNotOptimize(M.Vertices);
-        ReleaseModel(M);
-    }
-    SetModelBytes(State);
-}
-
-void BM_GeometryScan_Literal(benchmark::State& State) {
-    const std::vector<uint8_t>& Bytes = BigModelBytes();
-    for (auto _ : State) {
-        QMobject M = literal::BufferScan(Bytes.data(), static_cast<int>(Bytes.size()), Nowhere());
-        benchmark::DoNotOptimize(M.Vertices);
-        ReleaseModel(M);
-    }
-    SetModelBytes(State);
-}
-
-void BM_TextureScan_Fast(benchmark::State& State) {
-    std::vector<uint8_t> Bytes = BigModelBytes();
-    unsigned char* Buff = Bytes.data();
-    for (auto _ : State) {
-        int Count = 0;
-        Texture* Textures = nullptr;
-        TexturesScan(Buff, static_cast<int>(Bytes.size()), Count, Textures, Nowhere());
-        benchmark::DoNotOptimize(Textures);
-        ReleaseTextures(Textures);
-    }
-    SetModelBytes(State);
-}
-
-void BM_TextureScan_Literal(benchmark::State& State) {
-    const std::vector<uint8_t>& Bytes = BigModelBytes();
-    for (auto _ : State) {
-        int Count = 0;
-        Texture* Textures = nullptr;
-        literal::TexturesScan(Bytes.data(), static_cast<int>(Bytes.size()), Count, Textures, Nowhere());
-        benchmark::DoNotOptimize(Textures);
-        ReleaseTextures(Textures);
     }
     SetModelBytes(State);
 }
@@ -145,12 +70,6 @@ void BM_Floor_BulkRead(benchmark::State& State) {
 
 }  // namespace
 
-BENCHMARK(BM_LoadScan_Fast)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadScan_Literal)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_Load_Fast)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Load_Literal)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_GeometryScan_Fast)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GeometryScan_Literal)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_TextureScan_Fast)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TextureScan_Literal)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LoadScan)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Floor_BulkRead)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -3,8 +3,9 @@
 # and writing the same output bytes, all files under /tmp.
 #
 # usage: bench/whole_run.sh [build folder with qmextract and bench/, default build-release] [runs, default 5]
-# Prints each run, the medians, the ratio, and one timed run split into its steps.
-# The last line reads: WHOLE_RUN cpu_ratio=<r> wall_ratio=<r> qm_wall_ms=<t> cat_wall_ms=<t>
+# Prints each run, the medians, the ratio, the peak memory of the tool, and one
+# timed run split into its steps. The last line reads:
+# WHOLE_RUN cpu_ratio=<r> wall_ratio=<r> qm_wall_ms=<t> cat_wall_ms=<t> peak_kib=<k> model_bytes=<n>
 set -euo pipefail
 BUILD=$(cd "${1:-build-release}" && pwd)
 RUNS=${2:-5}
@@ -21,10 +22,11 @@ ln -s "$WORK/big.qm" "$WORK/qm/big.qm"
 OUTPUTS=$(cd "$WORK/qm" && ls out.obj out_tex*.bmp)
 OUT_BYTES=$(cd "$WORK/qm" && cat $OUTPUTS | wc -c)
 
-# Prints "<wall seconds> <user+system seconds>" for the command given.
+# Prints "<wall seconds> <user+system seconds> <peak resident KiB>" for the
+# command given; the peak is that of its largest process (the tool, not bash).
 timed() {
-    /usr/bin/time -f '%e %U %S' -o "$WORK/time" "$@" > /dev/null
-    awk '{ printf "%s %.3f\n", $1, $2 + $3 }' "$WORK/time"
+    /usr/bin/time -f '%e %U %S %M' -o "$WORK/time" "$@" > /dev/null
+    awk '{ printf "%s %.3f %d\n", $1, $2 + $3, $4 }' "$WORK/time"
 }
 
 run_qm() { cd "$WORK/qm" && rm -f out.obj out_tex*.bmp && printf 'big.qm\nout\n\n' | "$BUILD/qmextract"; }
@@ -42,7 +44,7 @@ echo "model $(stat -c %s "$WORK/big.qm") bytes, output $OUT_BYTES bytes in $(ech
 for r in $(seq "$RUNS"); do   # interleaved, so load changes hit both sides
     timed bash -c run_qm >> "$WORK/qm.times"
     timed bash -c run_cat >> "$WORK/cat.times"
-    echo "run $r: qmextract $(tail -1 "$WORK/qm.times")  cat $(tail -1 "$WORK/cat.times")  (wall s, cpu s)"
+    echo "run $r: qmextract $(tail -1 "$WORK/qm.times")  cat $(tail -1 "$WORK/cat.times")  (wall s, cpu s, peak KiB)"
 done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -50,12 +52,15 @@ QW=$(cut -d' ' -f1 "$WORK/qm.times" | median)
 QC=$(cut -d' ' -f2 "$WORK/qm.times" | median)
 CW=$(cut -d' ' -f1 "$WORK/cat.times" | median)
 CC=$(cut -d' ' -f2 "$WORK/cat.times" | median)
+PEAK=$(cut -d' ' -f3 "$WORK/qm.times" | sort -n | tail -1)
+MODEL=$(stat -c %s "$WORK/big.qm")
 
 echo "one run split into its steps (same files, same folder):"
 (cd "$WORK/qm" && rm -f out.obj out_tex*.bmp && "$BUILD/bench/phase_times" big.qm out)
 
-awk -v qw="$QW" -v qc="$QC" -v cw="$CW" -v cc="$CC" 'BEGIN {
+awk -v qw="$QW" -v qc="$QC" -v cw="$CW" -v cc="$CC" -v peak="$PEAK" -v model="$MODEL" 'BEGIN {
     printf "median wall: qmextract %.0f ms, cat %.0f ms; median cpu: qmextract %.0f ms, cat %.0f ms\n",
            qw * 1000, cw * 1000, qc * 1000, cc * 1000
-    printf "WHOLE_RUN cpu_ratio=%.2f wall_ratio=%.2f qm_wall_ms=%.0f cat_wall_ms=%.0f\n",
-           qc / (cc > 0 ? cc : 0.001), qw / (cw > 0 ? cw : 0.001), qw * 1000, cw * 1000 }'
+    printf "peak memory of qmextract: %.1f MB for a %.1f MB model\n", peak * 1024 / 1e6, model / 1e6
+    printf "WHOLE_RUN cpu_ratio=%.2f wall_ratio=%.2f qm_wall_ms=%.0f cat_wall_ms=%.0f peak_kib=%d model_bytes=%d\n",
+           qc / (cc > 0 ? cc : 0.001), qw / (cw > 0 ? cw : 0.001), qw * 1000, cw * 1000, peak, model }'

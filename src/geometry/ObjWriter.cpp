@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <ostream>
+#include <memory>
 #include <random>
 
 #include "app/OutputFile.h"
@@ -20,54 +20,104 @@ namespace {
 // Index entries are signed 16-bit, so no stretch can refer to more vertices.
 constexpr int MaxVertexNumber = 32768;
 
-// Collects output text and hands it to the stream in large pieces.
+// Room for one face corner's text: three numbers of up to 20 digits and two slashes.
+constexpr size_t CornerText = 64;
+
+// "00", "01", ..., "99" back to back: two digits per lookup.
+constexpr std::array<char, 200> DigitPairs = [] {
+    std::array<char, 200> Table{};
+    for (int i = 0; i < 100; i++) {
+        Table[2 * static_cast<size_t>(i)] = static_cast<char>('0' + i / 10);
+        Table[2 * static_cast<size_t>(i) + 1] = static_cast<char>('0' + i % 10);
+    }
+    return Table;
+}();
+
+constexpr std::array<uint64_t, 20> PowersOf10 = [] {
+    std::array<uint64_t, 20> Table{};
+    uint64_t P = 1;
+    for (uint64_t& Entry : Table) {
+        Entry = P;
+        P *= 10;
+    }
+    return Table;
+}();
+
+// Writes the decimal digits of N at Out, two at a time from the right; returns the end.
+char* PutDecimal(char* Out, uint64_t N) {
+    // floor(log10) of N | 1 is Guess or Guess + 1, since 1233 / 4096 < log10(2).
+    const uint64_t Odd = N | 1;
+    const int Guess = (std::bit_width(Odd) * 1233) >> 12;
+    char* const End = Out + Guess + (Odd >= PowersOf10[static_cast<size_t>(Guess)]);
+    char* P = End;
+    while (N >= 100) {
+        P -= 2;
+        std::memcpy(P, &DigitPairs[2 * (N % 100)], 2);
+        N /= 100;
+    }
+    if (N >= 10)
+        std::memcpy(P - 2, &DigitPairs[2 * N], 2);
+    else
+        P[-1] = static_cast<char>('0' + N);
+    return End;
+}
+
+template <size_t N>
+char* PutLiteral(char* Out, const char (&S)[N]) {
+    std::memcpy(Out, S, N - 1);
+    return Out + (N - 1);
+}
+
+// The output text, assembled line by line in place in one buffer that goes to
+// the stream in large chunks. A writer asks for Line(), writes at most MaxLine
+// characters from the pointer it gets, and hands the new end to Done().
 class TextSink {
 public:
-    explicit TextSink(std::ostream& Out) : Out_(Out) {}
+    // Longer than any line the writer makes: a face line with three corners of
+    // three 20-digit numbers is under 200 characters.
+    static constexpr size_t MaxLine = 256;
+
+    explicit TextSink(std::ostream& Out) : Out_(Out), Buffer_(new char[Chunk + MaxLine]), End_(Buffer_.get()) {}
     ~TextSink() { Flush(); }
+    TextSink(const TextSink&) = delete;
+    TextSink& operator=(const TextSink&) = delete;
 
-    void Literal(const char* S, size_t N) {
-        Text_.append(S, N);
-        if (Text_.size() >= Chunk) Flush();
+    char* Line() {
+        if (End_ >= Buffer_.get() + Chunk) Flush();
+        return End_;
     }
+    void Done(char* End) { End_ = End; }
+
+    // "# ", the number, then Rest (its label and line ends).
     template <size_t N>
-    void Literal(const char (&S)[N]) { Literal(S, N - 1); }
-
-    void Int(int64_t V) {
-        char B[24];
-        Literal(B, static_cast<size_t>(std::to_chars(B, B + sizeof B, V).ptr - B));
-    }
-
-    // A count comment: "# ", the number, then Rest (its label and line ends).
-    void Count(int64_t N, const char* Rest) {
-        Literal("# ", 2);
-        Int(N);
-        Literal(Rest, std::strlen(Rest));
-    }
-
-    // Keyword, then "%f %f %f\n"; the keyword carries its own blanks.
-    void FloatLine(const char* Keyword, size_t KeywordLength, float A, float B, float C) {
-        char Line[8 + 3 * (FixedMaxChars + 1)];
-        std::memcpy(Line, Keyword, KeywordLength);
-        char* P = FormatFixed6(Line + KeywordLength, A);
-        *P++ = ' ';
-        P = FormatFixed6(P, B);
-        *P++ = ' ';
-        P = FormatFixed6(P, C);
-        *P++ = '\n';
-        Literal(Line, static_cast<size_t>(P - Line));
+    void Count(int64_t Number, const char (&Rest)[N]) {
+        char* P = PutLiteral(Line(), "# ");
+        P = PutDecimal(P, static_cast<uint64_t>(Number));
+        Done(PutLiteral(P, Rest));
     }
 
     void Flush() {
-        Out_.write(Text_.data(), static_cast<std::streamsize>(Text_.size()));
-        Text_.clear();
+        Out_.write(Buffer_.get(), static_cast<std::streamsize>(End_ - Buffer_.get()));
+        End_ = Buffer_.get();
     }
 
 private:
-    static constexpr size_t Chunk = size_t{1} << 20;
+    static constexpr size_t Chunk = size_t{1} << 18;
     std::ostream& Out_;
-    std::string Text_;
+    std::unique_ptr<char[]> Buffer_;
+    char* End_;
 };
+
+// "%f %f %f\n" for three values, at Out; returns the end.
+char* PutFloats(char* Out, float A, float B, float C) {
+    Out = FormatFixed6(Out, A);
+    *Out++ = ' ';
+    Out = FormatFixed6(Out, B);
+    *Out++ = ' ';
+    Out = FormatFixed6(Out, C);
+    *Out++ = '\n';
+    return Out;
+}
 
 // Float bits with -0 folded onto +0, so equal non-NaN values have equal keys.
 uint32_t KeyBits(float F) {
@@ -78,38 +128,56 @@ uint32_t KeyBits(float F) {
 // Open-addressing map from a value's key to its list index. The hash is keyed
 // with a secret drawn per writer, so a file cannot be crafted to pile its
 // values onto one probe chain; list numbers do not depend on the hash.
+//
+// A slot is four bytes, a 16-bit tag of the hash and the position of its entry
+// in a dense array, so the table a lookup lands in at random stays small
+// enough for the processor's caches; the key is compared only when the tag
+// matches. A value is inserted at most once per vertex and object, so no
+// object has more entries than MaxVertexNumber.
+// The table keeps its size from object to object, and Reset() empties just the
+// slots the last object used.
 template <size_t N>
 class ValueIndex {
 public:
     using Key = std::array<uint32_t, N>;
 
-    explicit ValueIndex(uint64_t Seed) : Seed_(Seed) {}
+    explicit ValueIndex(uint64_t Seed) : Seed_(Seed) { Resize(1024); }
 
-    void Reset(size_t MaxEntries) {
-        size_t Capacity = 16;
-        while (Capacity < 2 * MaxEntries) Capacity *= 2;
-        Slots_.assign(Capacity, Slot{{}, -1});
-        Mask_ = Capacity - 1;
+    void Reset() {
+        for (const Entry& E : Entries_) Slots_[E.Slot] = Slot{0, Empty};
+        Entries_.clear();
     }
 
     // The index of the entry with this key, or NewIndex after inserting it.
     int FindOrInsert(const Key& K, int NewIndex) {
-        uint64_t H = Seed_;
-        for (uint32_t Word : K) H = Mix(H ^ Word);
+        const uint64_t H = Hash(K);
+        const auto Tag = static_cast<uint16_t>(H >> 48);
         for (size_t s = H & Mask_;; s = (s + 1) & Mask_) {
-            if (Slots_[s].Index < 0) {
-                Slots_[s] = {K, NewIndex};
+            const Slot X = Slots_[s];
+            if (X.Entry == Empty) {
+                Slots_[s] = Slot{Tag, static_cast<uint16_t>(Entries_.size())};
+                Entries_.push_back(Entry{K, NewIndex, static_cast<uint32_t>(s)});
+                // At most half full, so probe chains stay short.
+                if (2 * Entries_.size() > Slots_.size()) Resize(2 * Slots_.size());
                 return NewIndex;
             }
-            if (Slots_[s].K == K) return Slots_[s].Index;
+            if (X.Tag == Tag && Entries_[X.Entry].K == K) return Entries_[X.Entry].Index;
         }
     }
 
 private:
+    static constexpr uint16_t Empty = 0xFFFF;
+    static_assert(MaxVertexNumber <= Empty, "entry positions must fit in a slot");
     struct Slot {
+        uint16_t Tag;
+        uint16_t Entry;  // position in Entries_, or Empty
+    };
+    struct Entry {
         Key K;
         int Index;
+        uint32_t Slot;
     };
+
     // A bijective 64-bit finaliser: every input bit affects every output bit.
     static uint64_t Mix(uint64_t X) {
         X = (X ^ (X >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -117,8 +185,30 @@ private:
         return X ^ (X >> 31);
     }
 
+    // Two key words per round of the finaliser.
+    uint64_t Hash(const Key& K) const {
+        uint64_t H = Seed_;
+        for (size_t w = 0; w < N; w += 2)
+            H = Mix(H ^ (K[w] | (w + 1 < N ? static_cast<uint64_t>(K[w + 1]) << 32 : 0)));
+        return H;
+    }
+
+    // A table of Capacity slots (a power of two) holding every entry.
+    void Resize(size_t Capacity) {
+        Slots_.assign(Capacity, Slot{0, Empty});
+        Mask_ = Capacity - 1;
+        for (size_t e = 0; e < Entries_.size(); e++) {
+            const uint64_t H = Hash(Entries_[e].K);
+            size_t s = H & Mask_;
+            while (Slots_[s].Entry != Empty) s = (s + 1) & Mask_;
+            Slots_[s] = Slot{static_cast<uint16_t>(H >> 48), static_cast<uint16_t>(e)};
+            Entries_[e].Slot = static_cast<uint32_t>(s);
+        }
+    }
+
     uint64_t Seed_;
     std::vector<Slot> Slots_;
+    std::vector<Entry> Entries_;
     size_t Mask_ = 0;
 };
 
@@ -150,7 +240,7 @@ public:
           PIndex_(HashSeed()), NIndex_(HashSeed()), TIndex_(HashSeed()) {}
 
     void Write() {
-        Sink_.Literal("# Max2Obj Version 4.0 Mar 10th, 2001\n#\n");
+        Sink_.Done(PutLiteral(Sink_.Line(), "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n"));
         int64_t Start = 0;
         const int64_t VNumber = std::max(M_.VNumber, 0);
         for (int o = 0; o < M_.Objects; o++) {
@@ -196,19 +286,18 @@ private:
     }
 
     void WriteObject(int o) {
-        Sink_.Literal("# object Obj");
-        Sink_.Int(o + 1);
-        Sink_.Literal(" to come ...\n#\n");
+        char* P = PutLiteral(Sink_.Line(), "# object Obj");
+        P = PutDecimal(P, static_cast<uint64_t>(o) + 1);
+        Sink_.Done(PutLiteral(P, " to come ...\n#\n"));
 
-        const size_t Distinct = std::min<size_t>(static_cast<size_t>(To_ - From_), Cache_.size());
-        PIndex_.Reset(Distinct);
-        TIndex_.Reset(Distinct);
-        NIndex_.Reset(Distinct);
+        PIndex_.Reset();
+        TIndex_.Reset();
+        NIndex_.Reset();
 
         const int VN = ListPass(o, PIndex_, &VertexValues::PNaN, &VertexValues::PIndex,
                                 [](const VertexValues& C) { return Key3(C.P); },
-                                [this](const VertexValues& C) {
-                                    Sink_.FloatLine("v  ", 3, C.P.X, C.P.Y, C.P.Z);
+                                [](char* Out, const VertexValues& C) {
+                                    return PutFloats(PutLiteral(Out, "v  "), C.P.X, C.P.Y, C.P.Z);
                                 });
         Sink_.Count(VN, " vertices\n\n");
 
@@ -216,21 +305,24 @@ private:
                                 [](const VertexValues& C) {
                                     return ValueIndex<2>::Key{KeyBits(C.T.X), KeyBits(C.T.Y)};
                                 },
-                                [this](const VertexValues& C) {
-                                    Sink_.FloatLine("vt  ", 4, C.T.X, C.T.Y, 0.0f);
+                                [](char* Out, const VertexValues& C) {
+                                    Out = FormatFixed6(PutLiteral(Out, "vt  "), C.T.X);
+                                    *Out++ = ' ';
+                                    Out = FormatFixed6(Out, C.T.Y);
+                                    return PutLiteral(Out, " 0.000000\n");
                                 });
         Sink_.Count(TN, " texture vertices\n\n");
 
         const int NN = ListPass(o, NIndex_, &VertexValues::NNaN, &VertexValues::NIndex,
                                 [](const VertexValues& C) { return Key3(C.N); },
-                                [this](const VertexValues& C) {
-                                    Sink_.FloatLine("vn  ", 4, C.N.X, C.N.Y, C.N.Z);
+                                [](char* Out, const VertexValues& C) {
+                                    return PutFloats(PutLiteral(Out, "vn  "), C.N.X, C.N.Y, C.N.Z);
                                 });
         Sink_.Count(NN, " vertex normals\n\n");
 
-        Sink_.Literal("g Obj");
-        Sink_.Int(o + 1);
-        Sink_.Literal("\ns 1\n");
+        P = PutLiteral(Sink_.Line(), "g Obj");
+        P = PutDecimal(P, static_cast<uint64_t>(o) + 1);
+        Sink_.Done(PutLiteral(P, "\ns 1\n"));
         const int F = WriteFaces();
         Sink_.Count(F, " faces\n\ng\n");
 
@@ -251,7 +343,7 @@ private:
             VertexValues& C = ValuesOf(o, v);
             if (!(C.*IsNaN) && C.*Number < 0) C.*Number = Index.FindOrInsert(Key(C), Count);
             if (C.*IsNaN || C.*Number == Count) {
-                Line(C);
+                Sink_.Done(Line(Sink_.Line(), C));
                 Count++;
             }
         }
@@ -264,11 +356,16 @@ private:
     // new number exactly when the list passes above created one for it, which
     // also gives a NaN value the number written for that very occurrence.
     int WriteFaces() {
+        // Each entry's corner text "p/t/n" is made once; a face copies three.
+        // Slots are wider than any corner text (three 20-digit numbers), so
+        // each copy moves a fixed CornerText bytes and the end is set after it.
         struct Corner {
-            int64_t P, T, N;
-            bool Valid;
+            int64_t P = 0;
+            bool Valid = false;
+            uint8_t Length = 0;
+            char Text[CornerText] = {};
         };
-        Corner Window[3] = {};
+        Corner Window[3];
         int Created[3] = {0, 0, 0};
         int F = 0;
         auto Number = [](bool IsNaN, int Index, int& Count) {
@@ -276,33 +373,35 @@ private:
             return Index;
         };
         for (int i = From_; i < To_; i++) {
-            Corner C{0, 0, 0, false};
+            Corner& C = Window[(i - From_) % 3];
             const int v = VertexOf(i);
-            if (v >= 0) {
+            C.Valid = v >= 0;
+            if (C.Valid) {
                 const VertexValues& X = Cache_[static_cast<size_t>(v)];
-                C = {RealV_ + Number(X.PNaN, X.PIndex, Created[0]),
-                     RealT_ + Number(X.TNaN, X.TIndex, Created[1]),
-                     RealN_ + Number(X.NNaN, X.NIndex, Created[2]), true};
+                C.P = RealV_ + Number(X.PNaN, X.PIndex, Created[0]);
+                char* T = PutDecimal(C.Text, static_cast<uint64_t>(C.P));
+                *T++ = '/';
+                T = PutDecimal(T, static_cast<uint64_t>(RealT_ + Number(X.TNaN, X.TIndex, Created[1])));
+                *T++ = '/';
+                T = PutDecimal(T, static_cast<uint64_t>(RealN_ + Number(X.NNaN, X.NIndex, Created[2])));
+                C.Length = static_cast<uint8_t>(T - C.Text);
             }
-            Window[0] = Window[1];
-            Window[1] = Window[2];
-            Window[2] = C;
             if (i - From_ < 2) continue;
-            const Corner& A = Window[0];
-            const Corner& B = Window[1];
+            const Corner& A = Window[(i - From_ + 1) % 3];
+            const Corner& B = Window[(i - From_ + 2) % 3];
             if (!A.Valid || !B.Valid || !C.Valid) continue;
             if (A.P == B.P || A.P == C.P || B.P == C.P) continue;
-            Sink_.Literal("f ");
-            for (int h = 0; h < 3; h++) {
-                const Corner& K = Window[h];
-                if (h > 0) Sink_.Literal(" ");
-                Sink_.Int(K.P);
-                Sink_.Literal("/");
-                Sink_.Int(K.T);
-                Sink_.Literal("/");
-                Sink_.Int(K.N);
-            }
-            Sink_.Literal("\n");
+            char* P = PutLiteral(Sink_.Line(), "f ");
+            std::memcpy(P, A.Text, CornerText);
+            P += A.Length;
+            *P++ = ' ';
+            std::memcpy(P, B.Text, CornerText);
+            P += B.Length;
+            *P++ = ' ';
+            std::memcpy(P, C.Text, CornerText);
+            P += C.Length;
+            *P++ = '\n';
+            Sink_.Done(P);
             F++;
         }
         return F;

@@ -4,6 +4,7 @@
 #include "app/OutputFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -18,6 +19,11 @@ constexpr int FileHeaderSize = 14;
 constexpr int InfoHeaderSize = 40;
 constexpr int DefaultPelsPerMeter = 3780;  // 96 dots per inch
 constexpr RGBApixel Blank{255, 255, 255, 0};
+constexpr auto BlankRun = [] {
+    std::array<RGBApixel, 1024> Run{};
+    Run.fill(Blank);
+    return Run;
+}();
 
 void PutWord(bmpBYTE* P, bmpWORD V) {
     P[0] = static_cast<bmpBYTE>(V);
@@ -38,8 +44,8 @@ void BMP::WriteError() {
 }
 
 BMP::BMP(std::ostream& Messages)
-    : Messages_(&Messages), BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}), XPelsPerMeter(0),
-      YPelsPerMeter(0) {}
+    : Messages_(&Messages), BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}),
+      Capacity(1), Unfilled(new bool[1]{false}), XPelsPerMeter(0), YPelsPerMeter(0) {}
 
 BMP::~BMP() = default;
 
@@ -56,9 +62,16 @@ bool BMP::SetSize(int NewWidth, int NewHeight) {
     const uint64_t Wanted = static_cast<uint64_t>(NewWidth) * static_cast<uint64_t>(NewHeight);
     if (Wanted > SIZE_MAX / sizeof(RGBApixel)) throw std::bad_alloc();
     const auto Count = static_cast<size_t>(Wanted);
-    std::unique_ptr<RGBApixel[]> Fresh(new RGBApixel[Count]);
-    std::fill(Fresh.get(), Fresh.get() + Count, Blank);
-    Pixels = std::move(Fresh);
+    // Pixel memory that is large enough is kept: an image reused for many
+    // pictures then takes its memory from the system once.
+    std::unique_ptr<RGBApixel[]> Fresh(Count > Capacity ? new RGBApixel[Count] : nullptr);
+    std::unique_ptr<bool[]> Rows(new bool[static_cast<size_t>(NewHeight)]);
+    std::fill(Rows.get(), Rows.get() + NewHeight, true);
+    if (Fresh) {
+        Pixels = std::move(Fresh);
+        Capacity = Count;
+    }
+    Unfilled = std::move(Rows);
     Width = NewWidth;
     Height = NewHeight;
     return true;
@@ -85,7 +98,21 @@ RGBApixel* BMP::Clamped(int i, int j) {
         *Messages_ << "BMP Warning: Attempted to access non-existent pixel;" << std::endl
                   << "             Truncating request to fit in the range [0," << Width - 1
                   << "] x [0," << Height - 1 << "]." << std::endl;
-    return &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width) + static_cast<size_t>(i)];
+    return StoredRow(j) + i;
+}
+
+// Rows are filled by copying this run: on common processors a block copy
+// writes whole cache lines without first reading them from memory, where a
+// loop storing pixel by pixel reads each line in first.
+void BMP::FillRow(size_t s) {
+    RGBApixel* Start = &Pixels[s * static_cast<size_t>(Width)];
+    for (size_t Left = static_cast<size_t>(Width); Left > 0;) {
+        const size_t N = std::min(Left, BlankRun.size());
+        std::memcpy(Start, BlankRun.data(), N * sizeof(RGBApixel));
+        Start += N;
+        Left -= N;
+    }
+    Unfilled[s] = false;
 }
 
 int64_t BMP::RowBytes() const { return (int64_t{Width} * BitDepth + 31) / 32 * 4; }
@@ -95,15 +122,14 @@ bool BMP::Write32bitRow(bmpBYTE* Buffer, int BufferSize, int Row) {
         return false;
     // A pixel's four one-byte fields are already in the file's order.
     static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
-    std::memcpy(Buffer, Pixels.get() + static_cast<size_t>(Row) * static_cast<size_t>(Width),
-                4 * static_cast<size_t>(Width));
+    std::memcpy(Buffer, StoredRow(Row), 4 * static_cast<size_t>(Width));
     return true;
 }
 
 void BMP::EncodeRow(bmpBYTE* Buffer, int Row) {
     const size_t Bytes = static_cast<size_t>(RowBytes());
     std::memset(Buffer, 0, Bytes);
-    const RGBApixel* Src = Pixels.get() + static_cast<size_t>(Row) * static_cast<size_t>(Width);
+    const RGBApixel* Src = StoredRow(Row);
     for (int i = 0; i < Width; i++) {
         const RGBApixel& P = Src[i];
         const size_t x = static_cast<size_t>(i);
@@ -161,23 +187,32 @@ bool BMP::WriteToStream(std::ostream& Out) {
         return false;
     }
 
-    // At 32 bits a stored row is the pixel row itself (a pixel's fields are in
-    // file order), so it is written straight from the image; other depths are
-    // encoded into one reused row buffer.
-    std::vector<bmpBYTE> Buffer(BitDepth == 32 ? 0 : static_cast<size_t>(Row));
-    for (int j = Height - 1; j >= 0; j--) {
-        const char* Bytes = reinterpret_cast<const char*>(Buffer.data());
-        if (BitDepth == 32) {
-            static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
-            Bytes = reinterpret_cast<const char*>(Pixels.get() + static_cast<size_t>(j) *
-                                                                     static_cast<size_t>(Width));
-        } else {
-            EncodeRow(Buffer.data(), j);
+    if (BitDepth == 32) {
+        // The pixel array is the stored rows, bottom one first, with no
+        // padding (a pixel's fields are in file order): it goes out whole.
+        static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
+        for (int j = 0; j < Height; j++) StoredRow(j);
+        const char* Bytes = reinterpret_cast<const char*>(Pixels.get());
+        for (int64_t Left = ImageBytes; Left > 0;) {
+            const int64_t Piece = std::min<int64_t>(Left, int64_t{1} << 30);
+            Out.write(Bytes, static_cast<std::streamsize>(Piece));
+            if (!Out) {
+                WriteError();
+                return false;
+            }
+            Bytes += Piece;
+            Left -= Piece;
         }
-        Out.write(Bytes, static_cast<std::streamsize>(Row));
-        if (!Out) {
-            WriteError();
-            return false;
+    } else {
+        // Other depths are encoded row by row into one reused buffer.
+        std::vector<bmpBYTE> Buffer(static_cast<size_t>(Row));
+        for (int j = Height - 1; j >= 0; j--) {
+            EncodeRow(Buffer.data(), j);
+            Out.write(reinterpret_cast<const char*>(Buffer.data()), static_cast<std::streamsize>(Row));
+            if (!Out) {
+                WriteError();
+                return false;
+            }
         }
     }
     Out.flush();

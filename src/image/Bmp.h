@@ -51,17 +51,13 @@ public:
     // The pixel of column i and row j. A position outside the image is
     // clamped to the nearest edge pixel, with one warning per call.
     RGBApixel* operator()(int i, int j) {
-        if (i >= 0 && i < Width && j >= 0 && j < Height)
-            return &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width) + static_cast<size_t>(i)];
+        if (i >= 0 && i < Width && j >= 0 && j < Height) return StoredRow(j) + i;
         return Clamped(i, j);
     }
 
     // The Width pixels of row j, contiguous from column 0; nullptr when j is
     // not a row of the image. For writers that fill whole rows at a time.
-    RGBApixel* Row(int j) {
-        return j >= 0 && j < Height ? &Pixels[static_cast<size_t>(j) * static_cast<size_t>(Width)]
-                                    : nullptr;
-    }
+    RGBApixel* Row(int j) { return j >= 0 && j < Height ? StoredRow(j) : nullptr; }
 
     // Writes the image to FileName, replacing any file there only once the
     // whole file is written. Prints an error and returns false, with the
@@ -71,10 +67,11 @@ public:
 
     // Writes the file's bytes to Out: the 14-byte file header, the 40-byte
     // info header, a grey colour table for depths 1, 4 and 8, then the rows
-    // from the bottom one up, each padded to a multiple of 4 bytes and written
-    // with one write call. On a failed write it prints the write error once,
-    // writes no further rows and returns false; it also returns false when
-    // the final flush fails.
+    // from the bottom one up, each padded to a multiple of 4 bytes. At 32 bits
+    // the rows go out together in one write call (pieces of at most 1 GiB),
+    // at other depths with one write call per row. On a failed write it prints
+    // the write error once, writes nothing more and returns false; it also
+    // returns false when the final flush fails.
     bool WriteToStream(std::ostream& Out);
 
     // Encodes row Row as it is stored in a 32-bit file: Width pixels of 4
@@ -86,6 +83,16 @@ public:
 private:
     // The warning and the clamped pixel for a position outside the image.
     RGBApixel* Clamped(int i, int j);
+    // The pixels of row j (inside the image), given the blank pixel first
+    // when the row has not been handed out since SetSize. Filling a row only
+    // when it is first used means a writer that fills the image row by row
+    // finds each row still in the processor's cache.
+    RGBApixel* StoredRow(int j) {
+        const size_t s = static_cast<size_t>(Height - 1 - j);
+        if (Unfilled[s]) FillRow(s);
+        return &Pixels[s * static_cast<size_t>(Width)];
+    }
+    void FillRow(size_t s);
     // Bytes of one stored row at the current depth, padded to a multiple of 4.
     int64_t RowBytes() const;
     // Encodes row Row at the current depth into Buffer (RowBytes() bytes).
@@ -98,8 +105,13 @@ private:
     int BitDepth;
     int Width;
     int Height;
-    // Row-major: the pixel of column i and row j is Pixels[j * Width + i].
+    // Rows in file order, bottom row first: the pixel of column i and row j
+    // is Pixels[(Height - 1 - j) * Width + i], so at 32 bits the array is the
+    // file's pixel data.
     std::unique_ptr<RGBApixel[]> Pixels;
+    size_t Capacity;  // pixels allocated, at least Width x Height
+    // Per stored row, whether it still waits for the blank pixel.
+    std::unique_ptr<bool[]> Unfilled;
     int XPelsPerMeter;
     int YPelsPerMeter;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "model/ByteReader.h"
 
@@ -16,42 +17,55 @@ namespace {
 
 constexpr int BlockBytes = 16;
 
-// Stores one decoded pixel (red, green, blue, alpha) as an image pixel (blue,
-// green, red, alpha). On common hosts this is one 32-bit load, a swap of the
-// red and blue bytes and one store; elsewhere it goes byte by byte.
-inline void PlacePixel(RGBApixel* To, const squish::u8* From) {
+// Stores N decoded pixels (red, green, blue, alpha) as image pixels (blue,
+// green, red, alpha). On common hosts each pixel is one 32-bit word whose red
+// and blue bytes trade places, which compilers turn into vector operations for
+// a whole block row; elsewhere it goes byte by byte.
+template <int N>
+inline void PlacePixels(RGBApixel* To, const squish::u8* From) {
     static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
     if constexpr (std::endian::native == std::endian::little ||
                   std::endian::native == std::endian::big) {
-        uint32_t V;
-        std::memcpy(&V, From, 4);
-        // Bytes 0 and 2 of the four, wherever the host keeps them in a word.
-        constexpr uint32_t Keep = std::endian::native == std::endian::little ? 0xFF00FF00u : 0x00FF00FFu;
-        constexpr int Low = std::endian::native == std::endian::little ? 0 : 8;
-        V = (V & Keep) | (((V >> 16) & (0xFFu << Low))) | ((V & (0xFFu << Low)) << 16);
-        std::memcpy(To, &V, 4);
+        // Bytes 0 and 2 of the four, wherever the host keeps them in a word,
+        // lie 16 bits apart: a rotation by 16 of just those two swaps them.
+        constexpr uint32_t Swapped = std::endian::native == std::endian::little ? 0x00FF00FFu : 0xFF00FF00u;
+        for (int c = 0; c < N; c++) {
+            uint32_t W;
+            std::memcpy(&W, From + 4 * c, 4);
+            W = (W & ~Swapped) | std::rotl(W & Swapped, 16);
+            std::memcpy(To + c, &W, 4);
+        }
     } else {
-        *To = {From[2], From[1], From[0], From[3]};
+        for (int c = 0; c < N; c++) To[c] = {From[4 * c + 2], From[4 * c + 1], From[4 * c], From[4 * c + 3]};
     }
 }
 
 // Decodes a grid of BlocksWide x BlocksHigh DXT5 blocks at Data (rows of
 // blocks, top to bottom) into the W x H image, dropping the pixels of edge
-// blocks that lie past the image's right or bottom edge.
+// blocks that lie past the image's right or bottom edge. Up to RunBlocks
+// blocks of a row are decoded side by side first, so their bytes are settled
+// in the cache before being placed into the image's four rows.
 void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksWide,
                   int BlocksHigh) {
-    squish::u8 Pixels[64];
+    constexpr int RunBlocks = 64;
+    squish::u8 Decoded[64 * RunBlocks];
     for (int by = 0; by < BlocksHigh; by++) {
         const int Rows = std::min(4, H - 4 * by);
-        for (int bx = 0; bx < BlocksWide; bx++) {
-            const size_t Block = static_cast<size_t>(by) * static_cast<size_t>(BlocksWide) +
-                                 static_cast<size_t>(bx);
-            squish::Decompress(Pixels, Data + BlockBytes * Block, squish::kDxt5);
-            const int Columns = std::min(4, W - 4 * bx);
+        RGBApixel* Row[4];
+        for (int r = 0; r < Rows; r++) Row[r] = Tex.Row(4 * by + r);
+        const unsigned char* Blocks = Data + BlockBytes * static_cast<size_t>(by) * static_cast<size_t>(BlocksWide);
+        for (int First = 0; First < BlocksWide; First += RunBlocks) {
+            const int Count = std::min(RunBlocks, BlocksWide - First);
+            for (int b = 0; b < Count; b++)
+                squish::Decompress(Decoded + 64 * b, Blocks + BlockBytes * static_cast<size_t>(First + b), squish::kDxt5);
+            // Whole blocks, then the columns of a last block cut by the right edge.
+            const int Whole = std::min(Count, W / 4 - First);
+            const int Columns = std::min(4 * Count, W - 4 * First);
             for (int r = 0; r < Rows; r++) {
-                RGBApixel* Row = Tex.Row(4 * by + r) + 4 * bx;
-                const squish::u8* Src = Pixels + 16 * r;
-                for (int c = 0; c < Columns; c++) PlacePixel(Row + c, Src + 4 * c);
+                RGBApixel* To = Row[r] + 4 * static_cast<size_t>(First);
+                const squish::u8* From = Decoded + 16 * r;
+                for (int b = 0; b < Whole; b++) PlacePixels<4>(To + 4 * b, From + 64 * b);
+                for (int c = 4 * Whole; c < Columns; c++) PlacePixels<1>(To + c, From + 64 * (c / 4) + 4 * (c % 4));
             }
         }
     }
@@ -68,6 +82,11 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
     // Block bytes this call may still decode: generous for overlapping entries
     // of real files, yet a bound on what a crafted directory can multiply.
     int64_t Budget = TextureBudgetFactor * int64_t{R.Size()};
+    // One image serves every texture that fits in the pixels it holds, so
+    // their memory comes from the system once; a larger texture gets a fresh
+    // image, made after the old one is gone, so no two are held at once.
+    std::optional<BMP> Image;
+    size_t Held = 0;
 
     for (int t = 0; t < Count; t++) {
         const int W = Textures[t].Width;
@@ -98,9 +117,16 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
         }
 
         try {
+            const size_t Pixels = Data != nullptr ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
+            if (Pixels == 0 || Pixels > Held) {
+                Image.reset();
+                Held = 0;
+                Image.emplace(Out);
+            }
+            BMP& Tex = *Image;
             // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
-            BMP Tex(Out);
             Tex.SetSize(W, H);
+            Held = std::max(Held, Pixels);
             Tex.SetBitDepth(32);
             if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
             if (!Sink(Name, Tex, Reason) && Failed != nullptr) Failed->push_back(Name + ": " + Reason);

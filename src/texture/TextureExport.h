@@ -9,7 +9,8 @@
 #include "model/TextureScan.h"
 
 // Receives each finished image and the file name it belongs under; returns
-// whether the image was stored, and otherwise sets Reason.
+// whether the image was stored, and otherwise sets Reason. The image may be
+// reused for a later texture once the call returns.
 using TextureSink = std::function<bool(const std::string& FileName, BMP& Image, std::string& Reason)>;
 
 // The block bytes one export may decode, as a multiple of the model file's size.
