@@ -133,9 +133,8 @@ uint32_t KeyBits(float F) {
 // in a dense array, so the table a lookup lands in at random stays small
 // enough for the processor's caches; the key is compared only when the tag
 // matches. A value is inserted at most once per vertex and object, so no
-// object has more entries than MaxVertexNumber.
-// The table keeps its size from object to object, and Reset() empties just the
-// slots the last object used.
+// object has more entries than MaxVertexNumber. The table keeps its size from
+// object to object (at four bytes a slot, emptying it is cheap).
 template <size_t N>
 class ValueIndex {
 public:
@@ -143,9 +142,13 @@ public:
 
     explicit ValueIndex(uint64_t Seed) : Seed_(Seed) { Resize(1024); }
 
-    void Reset() {
-        for (const Entry& E : Entries_) Slots_[E.Slot] = Slot{0, Empty};
+    // Empties the map for an object that inserts at most MaxEntries values,
+    // reserving their room at once: growing step by step would take fresh
+    // memory for each step.
+    void Reset(size_t MaxEntries) {
+        if (!Entries_.empty()) std::fill(Slots_.begin(), Slots_.end(), Slot{0, Empty});
         Entries_.clear();
+        Entries_.reserve(MaxEntries);
     }
 
     // The index of the entry with this key, or NewIndex after inserting it.
@@ -156,7 +159,7 @@ public:
             const Slot X = Slots_[s];
             if (X.Entry == Empty) {
                 Slots_[s] = Slot{Tag, static_cast<uint16_t>(Entries_.size())};
-                Entries_.push_back(Entry{K, NewIndex, static_cast<uint32_t>(s)});
+                Entries_.push_back(Entry{K, NewIndex});
                 // At most half full, so probe chains stay short.
                 if (2 * Entries_.size() > Slots_.size()) Resize(2 * Slots_.size());
                 return NewIndex;
@@ -175,7 +178,6 @@ private:
     struct Entry {
         Key K;
         int Index;
-        uint32_t Slot;
     };
 
     // A bijective 64-bit finaliser: every input bit affects every output bit.
@@ -202,7 +204,6 @@ private:
             size_t s = H & Mask_;
             while (Slots_[s].Entry != Empty) s = (s + 1) & Mask_;
             Slots_[s] = Slot{static_cast<uint16_t>(H >> 48), static_cast<uint16_t>(e)};
-            Entries_[e].Slot = static_cast<uint32_t>(s);
         }
     }
 
@@ -290,9 +291,11 @@ private:
         P = PutDecimal(P, static_cast<uint64_t>(o) + 1);
         Sink_.Done(PutLiteral(P, " to come ...\n#\n"));
 
-        PIndex_.Reset();
-        TIndex_.Reset();
-        NIndex_.Reset();
+        // A value is inserted once per vertex: no more than the stretch or the vertices hold.
+        const size_t Distinct = std::min<size_t>(static_cast<size_t>(To_ - From_), Cache_.size());
+        PIndex_.Reset(Distinct);
+        TIndex_.Reset(Distinct);
+        NIndex_.Reset(Distinct);
 
         const int VN = ListPass(o, PIndex_, &VertexValues::PNaN, &VertexValues::PIndex,
                                 [](const VertexValues& C) { return Key3(C.P); },
