@@ -10,48 +10,7 @@
 
 namespace {
 
-// "00", "01", ..., "99" back to back: two digits per lookup.
-constexpr std::array<char, 200> DigitPairs = [] {
-    std::array<char, 200> Table{};
-    for (int i = 0; i < 100; i++) {
-        Table[2 * i] = static_cast<char>('0' + i / 10);
-        Table[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-    return Table;
-}();
-
-constexpr std::array<uint64_t, 20> PowersOf10 = [] {
-    std::array<uint64_t, 20> Table{};
-    uint64_t P = 1;
-    for (uint64_t& Entry : Table) {
-        Entry = P;
-        P *= 10;
-    }
-    return Table;
-}();
-
-void PutPair(char* Out, uint32_t N) { std::memcpy(Out, &DigitPairs[2 * N], 2); }
-
-// Writes the decimal digits of N, two at a time from the right.
-template <class Unsigned>
-char* PutUnsigned(char* Out, Unsigned N) {
-    // The digit count is Guess or Guess + 1 (1233 / 4096 is just below
-    // log10(2)); N | 1 gives zero its one digit.
-    const Unsigned Odd = N | 1;
-    const int Guess = (std::bit_width(Odd) * 1233) >> 12;
-    char* const End = Out + Guess + (Odd >= PowersOf10[Guess]);
-    char* P = End;
-    while (N >= 100) {
-        P -= 2;
-        PutPair(P, static_cast<uint32_t>(N % 100));
-        N /= 100;
-    }
-    if (N >= 10)
-        PutPair(P - 2, static_cast<uint32_t>(N));
-    else
-        P[-1] = static_cast<char>('0' + N);
-    return End;
-}
+void PutPair(char* Out, uint32_t N) { std::memcpy(Out, &digits::Pairs[2 * N], 2); }
 
 // Writes N < 10^6 as exactly six digits. N / 10^4 is held as a 32.32 fixed-point
 // number: its integer part is the first pair, and each multiplication of the
@@ -96,7 +55,7 @@ char* FormatFixed6(char* Out, float Value) {
     const int Exponent = ExpBits != 0 ? static_cast<int>(ExpBits) - 150 : -149;
     if (Exponent > 39) return PutLarge(Start, static_cast<double>(Value));
     if (Exponent >= 0) {
-        Out = PutUnsigned(Out, Mantissa << Exponent);  // < 2^63
+        Out = FormatDecimal(Out, Mantissa << Exponent);  // < 2^63
         std::memcpy(Out, ".000000", 7);
         return Out + 7;
     }
@@ -117,7 +76,7 @@ char* FormatFixed6(char* Out, float Value) {
         Millionths = 0;
     }
 
-    Out = PutUnsigned(Out, Whole);
+    Out = FormatDecimal(Out, Whole);
     *Out++ = '.';
     PutSixDigits(Out, Millionths);
     return Out + 6;

@@ -23,45 +23,6 @@ constexpr int MaxVertexNumber = 32768;
 // Room for one face corner's text: three numbers of up to 20 digits and two slashes.
 constexpr size_t CornerText = 64;
 
-// "00", "01", ..., "99" back to back: two digits per lookup.
-constexpr std::array<char, 200> DigitPairs = [] {
-    std::array<char, 200> Table{};
-    for (int i = 0; i < 100; i++) {
-        Table[2 * static_cast<size_t>(i)] = static_cast<char>('0' + i / 10);
-        Table[2 * static_cast<size_t>(i) + 1] = static_cast<char>('0' + i % 10);
-    }
-    return Table;
-}();
-
-constexpr std::array<uint64_t, 20> PowersOf10 = [] {
-    std::array<uint64_t, 20> Table{};
-    uint64_t P = 1;
-    for (uint64_t& Entry : Table) {
-        Entry = P;
-        P *= 10;
-    }
-    return Table;
-}();
-
-// Writes the decimal digits of N at Out, two at a time from the right; returns the end.
-char* PutDecimal(char* Out, uint64_t N) {
-    // floor(log10) of N | 1 is Guess or Guess + 1, since 1233 / 4096 < log10(2).
-    const uint64_t Odd = N | 1;
-    const int Guess = (std::bit_width(Odd) * 1233) >> 12;
-    char* const End = Out + Guess + (Odd >= PowersOf10[static_cast<size_t>(Guess)]);
-    char* P = End;
-    while (N >= 100) {
-        P -= 2;
-        std::memcpy(P, &DigitPairs[2 * (N % 100)], 2);
-        N /= 100;
-    }
-    if (N >= 10)
-        std::memcpy(P - 2, &DigitPairs[2 * N], 2);
-    else
-        P[-1] = static_cast<char>('0' + N);
-    return End;
-}
-
 template <size_t N>
 char* PutLiteral(char* Out, const char (&S)[N]) {
     std::memcpy(Out, S, N - 1);
@@ -92,7 +53,7 @@ public:
     template <size_t N>
     void Count(int64_t Number, const char (&Rest)[N]) {
         char* P = PutLiteral(Line(), "# ");
-        P = PutDecimal(P, static_cast<uint64_t>(Number));
+        P = FormatDecimal(P, static_cast<uint64_t>(Number));
         Done(PutLiteral(P, Rest));
     }
 
@@ -288,7 +249,7 @@ private:
 
     void WriteObject(int o) {
         char* P = PutLiteral(Sink_.Line(), "# object Obj");
-        P = PutDecimal(P, static_cast<uint64_t>(o) + 1);
+        P = FormatDecimal(P, static_cast<uint64_t>(o) + 1);
         Sink_.Done(PutLiteral(P, " to come ...\n#\n"));
 
         // A value is inserted once per vertex: no more than the stretch or the vertices hold.
@@ -324,7 +285,7 @@ private:
         Sink_.Count(NN, " vertex normals\n\n");
 
         P = PutLiteral(Sink_.Line(), "g Obj");
-        P = PutDecimal(P, static_cast<uint64_t>(o) + 1);
+        P = FormatDecimal(P, static_cast<uint64_t>(o) + 1);
         Sink_.Done(PutLiteral(P, "\ns 1\n"));
         const int F = WriteFaces();
         Sink_.Count(F, " faces\n\ng\n");
@@ -382,11 +343,11 @@ private:
             if (C.Valid) {
                 const VertexValues& X = Cache_[static_cast<size_t>(v)];
                 C.P = RealV_ + Number(X.PNaN, X.PIndex, Created[0]);
-                char* T = PutDecimal(C.Text, static_cast<uint64_t>(C.P));
+                char* T = FormatDecimal(C.Text, static_cast<uint64_t>(C.P));
                 *T++ = '/';
-                T = PutDecimal(T, static_cast<uint64_t>(RealT_ + Number(X.TNaN, X.TIndex, Created[1])));
+                T = FormatDecimal(T, static_cast<uint64_t>(RealT_ + Number(X.TNaN, X.TIndex, Created[1])));
                 *T++ = '/';
-                T = PutDecimal(T, static_cast<uint64_t>(RealN_ + Number(X.NNaN, X.NIndex, Created[2])));
+                T = FormatDecimal(T, static_cast<uint64_t>(RealN_ + Number(X.NNaN, X.NIndex, Created[2])));
                 C.Length = static_cast<uint8_t>(T - C.Text);
             }
             if (i - From_ < 2) continue;
