@@ -40,7 +40,7 @@ int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     std::unique_ptr<std::FILE, FileCloser> File(std::fopen(Path, "rb"));
     if (!File)
         return Fail(Problem, "Error: cannot open model file " + Name + ": " +
-                                 (errno != 0 ? std::strerror(errno) : "the system gave no reason"));
+                                 SystemReason("the system gave no reason"));
 
     long End = -1;
     if (std::fseek(File.get(), 0, SEEK_END) == 0) End = std::ftell(File.get());

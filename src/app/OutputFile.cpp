@@ -41,11 +41,9 @@ std::string Narrow(const fs::path& Path) {
     return std::string(Text.begin(), Text.end());
 }
 
-std::string SystemReason(const char* Otherwise) {
-    return errno != 0 ? std::strerror(errno) : Otherwise;
-}
-
 }  // namespace
+
+std::string SystemReason(const char* Otherwise) { return errno != 0 ? std::strerror(errno) : Otherwise; }
 
 fs::path Utf8Path(const std::string& Name) { return fs::path(std::u8string(Name.begin(), Name.end())); }
 
@@ -80,8 +78,10 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
 }
 
 OutputFile::~OutputFile() {
-    if (!Stream_.is_open()) return;
-    Stream_.close();
+    if (Stream_.is_open()) Stream_.close(), Discard();
+}
+
+void OutputFile::Discard() {
     std::remove(Temp_.c_str());
     SetPending("");
 }
@@ -100,8 +100,7 @@ bool OutputFile::Commit() {
     errno = 0;
     Stream_.close();
     if (!Written || Stream_.fail()) {
-        std::remove(Temp_.c_str());
-        SetPending("");
+        Discard();
         return Fail(Written ? SystemReason("closing it failed") : WriteReason);
     }
     std::error_code Error;
@@ -111,10 +110,10 @@ bool OutputFile::Commit() {
     if ((Error == std::errc::file_exists || Error == std::errc::permission_denied) &&
         fs::is_regular_file(Utf8Path(Final_), Ignored) && fs::remove(Utf8Path(Final_), Ignored))
         fs::rename(Utf8Path(Temp_), Utf8Path(Final_), Error);
-    SetPending("");
     if (Error) {
-        std::remove(Temp_.c_str());
+        Discard();
         return Fail(Error.message());
     }
+    SetPending("");
     return true;
 }

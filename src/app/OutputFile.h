@@ -10,6 +10,9 @@
 // UTF-8, never through the host's narrow-to-wide conversion.
 std::filesystem::path Utf8Path(const std::string& Name);
 
+// The system's words for the last failed call (errno), or Otherwise when it gave none.
+std::string SystemReason(const char* Otherwise);
+
 // Writes one output file through a short temporary name in the same folder
 // ("~qm" and hex digits, never longer than the final file name, so any name
 // that fits as the final one fits as the temporary one). Commit() closes it
@@ -42,6 +45,8 @@ public:
 
 private:
     bool Fail(const std::string& Why);
+    // Removes the temporary file.
+    void Discard();
 
     std::string Final_, Temp_, Reason_;
     std::ofstream Stream_;
