@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang into build-fuzz/ and runs each for a bounded time from the committed corpus.
+# Builds the libFuzzer target with clang into build-fuzz/ and runs it for a bounded time from the committed corpus.
 #
-# Environment: FUZZ_SECONDS (per target, default 60), FUZZ_BUILD (default
-# build-fuzz), FUZZ_TARGETS (default: both), CXX_FUZZ (default clang++).
+# Environment: FUZZ_SECONDS (default 60), FUZZ_BUILD (default build-fuzz),
+# CXX_FUZZ (default clang++).
 # New corpus entries go to a temporary folder, never into the repository.
 # Exits non-zero on any crash, leak, timeout, out-of-memory or broken bound;
 # the input that did it is kept under $FUZZ_BUILD/artifacts/.
@@ -11,7 +11,6 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${FUZZ_BUILD:-$ROOT/build-fuzz}"
 SECONDS_PER_TARGET="${FUZZ_SECONDS:-60}"
-TARGETS="${FUZZ_TARGETS:-fuzz_model fuzz_dialogue}"
 CXX_FUZZ="${CXX_FUZZ:-}"
 
 if [ -z "$CXX_FUZZ" ]; then
@@ -27,42 +26,28 @@ fi
 GENERATOR=()
 if command -v ninja >/dev/null 2>&1; then GENERATOR=(-G Ninja); fi
 
-echo "== Building the fuzz targets with $CXX_FUZZ into $BUILD"
+echo "== Building the fuzz target with $CXX_FUZZ into $BUILD"
 cmake -S "$ROOT" -B "$BUILD" "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER="$CXX_FUZZ" -DQM_FUZZ=ON -DQM_TESTS=OFF -DQM_BENCH=OFF >/dev/null
-# shellcheck disable=SC2086
-cmake --build "$BUILD" --target $TARGETS -j 2
+cmake --build "$BUILD" --target fuzz_model -j 2
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/qmfuzz-run.XXXXXX")"
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$BUILD/artifacts" "$BUILD/logs"
+mkdir -p "$BUILD/artifacts"
+log="$BUILD/fuzz_model.log"
 
 # Per input: 10 s, 512 MB of resident memory, 64 MB in one allocation. Inputs
 # stay small, so any super-linear path or unbounded allocation shows.
-COMMON=(-timeout=10 -rss_limit_mb=512 -malloc_limit_mb=64 -max_total_time="$SECONDS_PER_TARGET"
-        -print_final_stats=1 -detect_leaks=1)
-
-status=0
-for target in $TARGETS; do
-  case "$target" in
-    fuzz_dialogue) extra=(-max_len=1024 -dict="$ROOT/fuzz/dialogue.dict") ;;
-    *) extra=(-max_len=32768 -dict="$ROOT/fuzz/model.dict") ;;
-  esac
-  mkdir -p "$WORK/$target"
-  # Absolute paths only: the dialogue target changes its working folder.
-  dirs=("$WORK/$target" "$ROOT/fuzz/corpus/$target")
-  log="$BUILD/logs/$target.log"
-  echo "== $target for ${SECONDS_PER_TARGET}s (log: $log)"
-  set +e
-  "$BUILD/fuzz/$target" "${COMMON[@]}" "${extra[@]}" \
-    -artifact_prefix="$BUILD/artifacts/$target-" "${dirs[@]}" >"$log" 2>&1
-  rc=$?
-  set -e
-  grep -E '^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
-  if [ "$rc" -ne 0 ]; then
-    echo "!! $target failed with exit code $rc; the input is under $BUILD/artifacts/:" >&2
-    grep -E 'ERROR|SUMMARY|bound broken|Test unit written' "$log" | head -20 >&2 || true
-    status=1
-  fi
-done
-exit "$status"
+echo "== fuzz_model for ${SECONDS_PER_TARGET}s (log: $log)"
+set +e
+"$BUILD/fuzz/fuzz_model" -timeout=10 -rss_limit_mb=512 -malloc_limit_mb=64 -max_total_time="$SECONDS_PER_TARGET" \
+  -print_final_stats=1 -detect_leaks=1 -max_len=32768 -dict="$ROOT/fuzz/model.dict" \
+  -artifact_prefix="$BUILD/artifacts/fuzz_model-" "$WORK" "$ROOT/fuzz/corpus/model" >"$log" 2>&1
+rc=$?
+set -e
+grep -E '^#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb' "$log" || true
+if [ "$rc" -ne 0 ]; then
+  echo "!! fuzz_model failed with exit code $rc; the input is under $BUILD/artifacts/:" >&2
+  grep -E 'ERROR|SUMMARY|bound broken|differs|Test unit written' "$log" | head -20 >&2 || true
+  exit 1
+fi

@@ -11,10 +11,13 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+constexpr uint32_t Half = 0x3F000000;
 
-void PutTriple(Bytes& B, size_t At, uint32_t A, uint32_t C, uint32_t D) {
-    PutU32(B, At, A), PutU32(B, At + 4, C), PutU32(B, At + 8, D);
+void PutMarker(Bytes& B, size_t At, uint32_t X = Half, uint32_t Y = Half, uint32_t Z = Half) {
+    PutU32(B, At, X), PutU32(B, At + 4, Y), PutU32(B, At + 8, Z);
 }
+
+std::vector<int> Markers(const Bytes& B, int Declared) { return FindObjectMarkers(B.data(), static_cast<int>(B.size()), Declared); }
 
 QMobject Scan(Bytes& B, std::string* Report = nullptr) {
     std::ostringstream Out;
@@ -24,33 +27,23 @@ QMobject Scan(Bytes& B, std::string* Report = nullptr) {
     return M;
 }
 
-std::vector<int> Markers(const Bytes& B, int Declared) {
-    return FindObjectMarkers(B.data(), static_cast<int>(B.size()), Declared);
-}
-
 }  // namespace
 
 TEST(GeometryScan, MarkerBoundsSpacingAndDeclaredCount) {
-    struct Case { uint32_t X, Y, Z; bool Found; } Cases[] = {
-        {0x3E4CCCCD, 0x3E4CCCCD, 0x3E4CCCCD, true},   // the float nearest 0.2
-        {0x3E4CCCCC, 0x3E4CCCCC, 0x3E4CCCCC, false},  // the next one below
-        {0x3F7FFFFF, 0x3F7FFFFF, 0x3F7FFFFF, true},   // the greatest below 1.0
-        {0x3F800000, 0x3F800000, 0x3F800000, false},  // 1.0
-        {0x3F000000, 0x3F000000, 0x3F000001, false},  // not all equal
-        {0x7FC00000, 0x7FC00000, 0x7FC00000, false},  // NaN equals nothing
-    };
-    for (const Case& C : Cases) {
+    // The float nearest 0.2 and the one below it, the greatest below 1.0 and 1.0, unequal values, NaN.
+    const uint32_t Cases[][4] = {{0x3E4CCCCD, 0x3E4CCCCD, 0x3E4CCCCD, 1}, {0x3E4CCCCC, 0x3E4CCCCC, 0x3E4CCCCC, 0},
+                                 {0x3F7FFFFF, 0x3F7FFFFF, 0x3F7FFFFF, 1}, {0x3F800000, 0x3F800000, 0x3F800000, 0},
+                                 {Half, Half, 0x3F000001, 0}, {0x7FC00000, 0x7FC00000, 0x7FC00000, 0}};
+    for (const auto& C : Cases) {
         Bytes B(200, 0);
-        PutTriple(B, 100, C.X, C.Y, C.Z);
-        EXPECT_EQ(Markers(B, 5), C.Found ? std::vector<int>{100} : std::vector<int>{}) << std::hex << C.Z;
+        PutMarker(B, 100, C[0], C[1], C[2]);
+        EXPECT_EQ(Markers(B, 5), C[3] ? std::vector<int>{100} : std::vector<int>{}) << std::hex << C[2];
     }
-    const uint32_t Half = 0x3F000000;
     Bytes B(300, 0);
-    for (size_t p : {100, 140, 181, 222}) PutTriple(B, p, Half, Half, Half);
+    for (size_t p : {100, 140, 181, 222}) PutMarker(B, p);
     EXPECT_EQ(Markers(B, 9), (std::vector<int>{100, 181, 222}));  // 140 lies within 40 bytes of 100
     EXPECT_EQ(Markers(B, 2), (std::vector<int>{100, 181}));
-    EXPECT_TRUE(Markers(B, 0).empty());
-    EXPECT_TRUE(Markers(B, -1).empty());
+    EXPECT_TRUE(Markers(B, 0).empty() && Markers(B, -1).empty());
     B.resize(222 + 17);  // a candidate must start below size - 16
     EXPECT_EQ(Markers(B, 9).back(), 222);
     B.resize(222 + 16);
@@ -59,26 +52,21 @@ TEST(GeometryScan, MarkerBoundsSpacingAndDeclaredCount) {
 
 TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
     Bytes B(1100, 0);
-    const uint32_t Half = 0x3F000000;
     PutU32(B, 96, 2);
-    for (size_t p : {400, 600}) PutTriple(B, p, Half, Half, Half);
+    PutMarker(B, 400), PutMarker(B, 600);
     PutU32(B, 340, 2), PutU32(B, 452, 42), PutI16(B, 460, 7), PutI16(B, 462, -3);
     PutU32(B, 540, 0), PutU32(B, 652, 10);
     PutU32(B, 208, 736), PutU32(B, 108, 743);  // 7 bytes: 3 entries
     PutI16(B, 800, 1), PutI16(B, 802, -2), PutI16(B, 804, 300), PutI16(B, 806, 9);
     PutU32(B, 196, 836), PutU32(B, 192, 2);
-    PutF32(B, 900 + 48 + 0, 1.5f), PutF32(B, 900 + 48 + 12, 7.0f);
-    PutI16(B, 900 + 48 + 28, -32768), PutI16(B, 900 + 48 + 32, 32767);
-    PutF32(B, 900 + 48 + 36, 0.25f), PutF32(B, 900 + 48 + 40, 0.75f);
-    B[900 + 48 + 44] = 200;
-    PutU32(B, 72, 936), PutU32(B, 76, 1), PutF32(B, 1000 + 16 * 3 + 4, -4.0f);  // Mats1[0].E[3][1]
+    PutF32(B, 948, 1.5f), PutF32(B, 960, 7.0f), PutI16(B, 976, -32768), PutI16(B, 980, 32767);
+    PutF32(B, 984, 0.25f), PutF32(B, 988, 0.75f), B[992] = 200;
+    PutU32(B, 72, 936), PutU32(B, 76, 1), PutF32(B, 1052, -4.0f);  // Mats1[0].E[3][1]
     PutU32(B, 92, 972), PutU32(B, 84, 2);  // the second matrix would run past the end
-
     std::string Report;
     QMobject M = Scan(B, &Report);
     EXPECT_EQ(Report, "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
-    ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber,
-                                M.Parts1, M.Parts2}),
+    ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber, M.Parts1, M.Parts2}),
               (std::vector<int>{2, 2, 0, 3, 2, 1, 1}));
     EXPECT_EQ((std::vector<int>{M.ObjectsVNumber[0], M.ObjectsVNumber[1], M.ObjectsVNumber[2], M.ObjectsUsedMat[0][0],
                                 M.ObjectsUsedMat[0][1], M.VerticesRange[1], M.VerticesRange[2], M.UsedMatrix[1]}),
@@ -89,16 +77,21 @@ TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
     ReleaseModel(M);
 }
 
-TEST(GeometryScan, SectionsOutsideTheBufferAreCutOrEmpty) {
+TEST(GeometryScan, SectionsOutsideTheBufferAreCutAndPalettesInsideKeptWhole) {
     Bytes B(400, 0);
-    PutU32(B, 96, 1);
-    PutTriple(B, 20, 0x3F000000, 0x3F000000, 0x3F000000);  // its palette length would lie before the buffer
-    PutU32(B, 208, 300), PutU32(B, 108, 100);            // the list ends before it starts
-    PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);        // 7 whole records from 64 on
+    PutU32(B, 96, 1), PutMarker(B, 20);               // its palette length would lie before the buffer
+    PutU32(B, 208, 300), PutU32(B, 108, 100);         // the list ends before it starts
+    PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);    // 7 whole records from 64 on
     PutU32(B, 72, -64), PutU32(B, 76, -3);
     QMobject M = Scan(B);
-    EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}),
-              (std::vector<int>{1, 0, 0, 7, 0}));
+    EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}), (std::vector<int>{1, 0, 0, 7, 0}));
+    ReleaseModel(M);
+    B.assign(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
+    PutU32(B, 96, 40);
+    for (size_t p = 316; p < 316 + 40 * 72; p += 72) PutMarker(B, p), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
+    M = Scan(B);
+    ASSERT_EQ(M.Objects, 40);
+    for (int k = 0; k < 40; k++) EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
     ReleaseModel(M);
 }
 
@@ -110,8 +103,7 @@ TEST(TextureScan, EntriesFollowMarkerSpacing) {
             if (m >= 16) PutI16(B, m - 16, static_cast<int16_t>(m)), PutI16(B, m - 14, -1);
         }
         std::vector<int> Out;
-        for (const Texture& T : FindTextures(B.data(), static_cast<int>(B.size()), TexStart))
-            Out.insert(Out.end(), {T.Width, T.Height, T.StartLine});
+        for (const Texture& T : FindTextures(B.data(), static_cast<int>(B.size()), TexStart)) Out.insert(Out.end(), {T.Width, T.Height, T.StartLine});
         return Out;
     };
     EXPECT_EQ(Entries({1000, 1501}, 1000), (std::vector<int>{1000, -1, 1008, 1501, -1, 1509}));
@@ -119,8 +111,8 @@ TEST(TextureScan, EntriesFollowMarkerSpacing) {
     EXPECT_EQ(Entries({1000}, 499), (std::vector<int>{0, 0, 507, 1000, -1, 1008}));
     EXPECT_EQ(Entries({1000}, 500), (std::vector<int>{1000, -1, 1008}));
     EXPECT_EQ(Entries({}, 1000), (std::vector<int>{0, 0, 1008}));
-    EXPECT_EQ(Entries({2993}, 1000, 3000), (std::vector<int>{0, 0, 1008}));  // runs past the end
-    EXPECT_EQ(Entries({2992}, 2500, 3000), (std::vector<int>{2992, -1, 3000}));
+    EXPECT_EQ(Entries({2993}, 1000), (std::vector<int>{0, 0, 1008}));  // runs past the end
+    EXPECT_EQ(Entries({2992}, 2500), (std::vector<int>{2992, -1, 3000}));
     EXPECT_EQ(Entries({0}, -1000), (std::vector<int>{0, 0, -992, 0, 0, 8}));
     EXPECT_EQ(Entries({16}, 0), (std::vector<int>{16, -1, 24}));  // size words at the buffer's first bytes
     EXPECT_EQ(Entries({}, 5000), (std::vector<int>{0, 0, 5008}));
@@ -142,21 +134,9 @@ TEST(TextureScan, ReportUsesThePlausibleHeaderCount) {
     };
     EXPECT_EQ(Report(0), "\nTextures count: 0\n");
     EXPECT_EQ(Report(2), "\nTextures count: 2\nTexture N1: 256x-1x32\nTexture N2: 0x0x32\n");
-    EXPECT_EQ(Report(-5), "\nTexture count -5 in the header is not plausible for this file; using 0.\n"
-                          "Textures count: 0\n");
+    EXPECT_EQ(Report(-5), "\nTexture count -5 in the header is not plausible for this file; using 0.\nTextures count: 0\n");
     EXPECT_EQ(Report(66), "\nTexture count 66 in the header is not plausible for this file; using 1.\n"
                           "Textures count: 1\nTexture N1: 256x-1x32\n");
     const std::string Full = Report(65);
-    EXPECT_EQ(Full.find("plausible"), std::string::npos);
-    EXPECT_EQ(std::count(Full.begin(), Full.end(), '\n'), 67);
-}
-
-TEST(GeometryScan, EveryPaletteInsideTheFileIsKeptWhole) {
-    Bytes B(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
-    PutU32(B, 96, 40);
-    for (size_t p = 316; p < 316 + 40 * 72; p += 72) PutTriple(B, p, 0x3F000000, 0x3F000000, 0x3F000000), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
-    QMobject M = Scan(B);
-    ASSERT_EQ(M.Objects, 40);
-    for (int k = 0; k < 40; k++) EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
-    ReleaseModel(M);
+    EXPECT_TRUE(Full.find("plausible") == std::string::npos && std::count(Full.begin(), Full.end(), '\n') == 67);
 }
