@@ -45,7 +45,7 @@ asan-test: deps
 
 check: test asan-test
 
-# Each libFuzzer target for FUZZ_SECONDS (default 60) from the committed corpus.
+# The libFuzzer target for FUZZ_SECONDS (default 60) from the committed corpus.
 fuzz: deps
 	fuzz/run.sh
 

@@ -33,7 +33,7 @@ extern "C" size_t __sanitizer_get_allocated_size(const volatile void* P);
 
 struct CountingBuf : std::streambuf {
     uint64_t Count = 0;
-    int_type overflow(int_type C) override { return Count += !traits_type::eq_int_type(C, traits_type::eof()), traits_type::not_eof(C); }
+    int_type overflow(int_type C) override { return Count += C != traits_type::eof(), traits_type::not_eof(C); }
     std::streamsize xsputn(const char*, std::streamsize N) override { return Count += static_cast<uint64_t>(N), N; }
 };
 
@@ -69,7 +69,8 @@ ModelOutput ExerciseModel(const uint8_t* Data, size_t Size) {
         std::vector<std::string> Failed;
         ExportTextures(
             "fuzz", Count, Textures, Buff, static_cast<int>(Size),
-            [&](const std::string&, BMP& Image, std::string&) { return R.Images++, Image.WriteToStream(Bmp); }, &Failed, Report);
+            [&](const std::string&, BMP& Image, std::string&) { return R.Images++, Image.WriteToStream(Bmp); },
+            &Failed, Report);
         ReleaseTextures(Textures);
         Armed = false;
         WriteOBJ(Obj, Model);

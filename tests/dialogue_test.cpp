@@ -60,7 +60,8 @@ TEST_F(Dialogue, TokensBlankLinesThePauseAndTheLongestPath) {
     EXPECT_EQ(Left, "est\n");
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.obj", "a_tex0.bmp", "a_tex1.bmp", "a_tex2.bmp"}));
     WriteFileBytes(Path("empty"), {});  // no objects, no textures: an OBJ of comments only
-    EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n"), Banner + "\nObjects count : 0\n\nTextures count: 0\n" + Asked + Success);
+    EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n"),
+              Banner + "\nObjects count : 0\n\nTextures count: 0\n" + Asked + Success);
     std::string Long = Sample;  // the same file, named with more slashes
     Long.insert(Long.rfind('/'), 255 - Long.size(), '/');
     EXPECT_EQ(Run(Long + "\n" + Path("b") + "\n"), Text);
@@ -91,8 +92,8 @@ TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
     const std::vector<uint8_t> Model = ReadFileBytes(Sample);
     WriteFileBytes(Path("m.obj"), Model);
     const std::string Text = Run(Path("m.obj") + "\n" + Path("m") + "\n");
-    EXPECT_NE(Text.find("\nSaving textures...\nError: could not write " + Path("m.obj") + ": it is the model file\n" + Pause),
-              std::string::npos);
+    const std::string Line = "Error: could not write " + Path("m.obj") + ": it is the model file\n";
+    EXPECT_NE(Text.find("\nSaving textures...\n" + Line + Pause), std::string::npos);
     EXPECT_EQ(Status, 1);
     EXPECT_EQ(ReadFileBytes(Path("m.obj")), Model);
     EXPECT_EQ(Files().size(), 4u);  // the model and three textures
@@ -103,7 +104,8 @@ TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
     const std::string Refused = Run(Sample + "\n" + Long + "\n");
     fs::current_path(Back);
     for (const char* End : {".obj", "_tex0.bmp", "_tex2.bmp"})
-        EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"), std::string::npos) << End;
+        EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"), std::string::npos)
+            << End;
     EXPECT_EQ(Files().size(), 4u);
     std::istringstream In(Sample + "\n" + Path("c") + "\n");
     std::ostream Broken(nullptr);  // every write fails

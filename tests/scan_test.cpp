@@ -17,7 +17,9 @@ void PutMarker(Bytes& B, size_t At, uint32_t X = Half, uint32_t Y = Half, uint32
     PutU32(B, At, X), PutU32(B, At + 4, Y), PutU32(B, At + 8, Z);
 }
 
-std::vector<int> Markers(const Bytes& B, int Declared) { return FindObjectMarkers(B.data(), static_cast<int>(B.size()), Declared); }
+std::vector<int> Markers(const Bytes& B, int Declared) {
+    return FindObjectMarkers(B.data(), static_cast<int>(B.size()), Declared);
+}
 
 QMobject Scan(Bytes& B, std::string* Report = nullptr) {
     std::ostringstream Out;
@@ -66,7 +68,8 @@ TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
     std::string Report;
     QMobject M = Scan(B, &Report);
     EXPECT_EQ(Report, "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
-    ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber, M.Parts1, M.Parts2}),
+    ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber,
+                                M.Parts1, M.Parts2}),
               (std::vector<int>{2, 2, 0, 3, 2, 1, 1}));
     EXPECT_EQ((std::vector<int>{M.ObjectsVNumber[0], M.ObjectsVNumber[1], M.ObjectsVNumber[2], M.ObjectsUsedMat[0][0],
                                 M.ObjectsUsedMat[0][1], M.VerticesRange[1], M.VerticesRange[2], M.UsedMatrix[1]}),
@@ -84,7 +87,8 @@ TEST(GeometryScan, SectionsOutsideTheBufferAreCutAndPalettesInsideKeptWhole) {
     PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);    // 7 whole records from 64 on
     PutU32(B, 72, -64), PutU32(B, 76, -3);
     QMobject M = Scan(B);
-    EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}), (std::vector<int>{1, 0, 0, 7, 0}));
+    EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}),
+              (std::vector<int>{1, 0, 0, 7, 0}));
     ReleaseModel(M);
     B.assign(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
     PutU32(B, 96, 40);
@@ -103,7 +107,8 @@ TEST(TextureScan, EntriesFollowMarkerSpacing) {
             if (m >= 16) PutI16(B, m - 16, static_cast<int16_t>(m)), PutI16(B, m - 14, -1);
         }
         std::vector<int> Out;
-        for (const Texture& T : FindTextures(B.data(), static_cast<int>(B.size()), TexStart)) Out.insert(Out.end(), {T.Width, T.Height, T.StartLine});
+        for (const Texture& T : FindTextures(B.data(), static_cast<int>(B.size()), TexStart))
+            Out.insert(Out.end(), {T.Width, T.Height, T.StartLine});
         return Out;
     };
     EXPECT_EQ(Entries({1000, 1501}, 1000), (std::vector<int>{1000, -1, 1008, 1501, -1, 1509}));
@@ -134,7 +139,8 @@ TEST(TextureScan, ReportUsesThePlausibleHeaderCount) {
     };
     EXPECT_EQ(Report(0), "\nTextures count: 0\n");
     EXPECT_EQ(Report(2), "\nTextures count: 2\nTexture N1: 256x-1x32\nTexture N2: 0x0x32\n");
-    EXPECT_EQ(Report(-5), "\nTexture count -5 in the header is not plausible for this file; using 0.\nTextures count: 0\n");
+    EXPECT_EQ(Report(-5), "\nTexture count -5 in the header is not plausible for this file; using 0.\n"
+                          "Textures count: 0\n");
     EXPECT_EQ(Report(66), "\nTexture count 66 in the header is not plausible for this file; using 1.\n"
                           "Textures count: 1\nTexture N1: 256x-1x32\n");
     const std::string Full = Report(65);

@@ -1,4 +1,4 @@
-// Texture export: the BMP pixels against libsquish's whole-image decoder on every kind of side, refusals and the budget.
+// Texture export: the BMP pixels against libsquish's whole-image decoder on every kind of side; refusals; the budget.
 #include <gtest/gtest.h>
 
 #include <squish.h>
@@ -49,7 +49,7 @@ TEST(TextureExport, PixelsMatchTheWholeImageDecoderOnEverySide) {
         std::string Rows;  // bottom row first; blue, green, red, alpha
         for (int j = H - 1; j >= 0; j--)
             for (const uint8_t* P = &Rgba[4 * W * j]; P < &Rgba[4 * W * (j + 1)]; P += 4)
-                Rows += {static_cast<char>(P[2]), static_cast<char>(P[1]), static_cast<char>(P[0]), static_cast<char>(P[3])};
+                Rows += std::string{char(P[2]), char(P[1]), char(P[0]), char(P[3])};
         EXPECT_EQ(E.Names[t], "out/m_tex" + std::to_string(t) + ".bmp");
         EXPECT_EQ(E.Files[t].substr(54), Rows) << W << " x " << H;
     }
@@ -59,7 +59,8 @@ TEST(TextureExport, EmptySidesGiveTheBlankPixelAndDataOutsideIsRefused) {
     std::vector<uint8_t> Buffer(200);
     const Exported E = Export({{0, 8, 0}, {-4, -4, 0}, {8, 8, 190}, {4, 4, -8}, {4, 4, 184}}, Buffer);
     ASSERT_EQ(E.Names, (std::vector<std::string>{"out/m_tex0.bmp", "out/m_tex1.bmp", "out/m_tex4.bmp"}));
-    for (int f : {0, 1}) EXPECT_EQ(E.Files[f].substr(18, 8) + E.Files[f].substr(54), std::string("\1\0\0\0\1\0\0\0\xFF\xFF\xFF\0", 12));
+    for (int f : {0, 1})  // 1 x 1, white with alpha 0
+        EXPECT_EQ(E.Files[f].substr(18, 8) + E.Files[f].substr(54), std::string("\1\0\0\0\1\0\0\0\xFF\xFF\xFF\0", 12));
     EXPECT_EQ(E.Failed, (std::vector<std::string>{
                             "out/m_tex2.bmp: texture N3 has pixel data past the end of the model file",
                             "out/m_tex3.bmp: texture N4 has pixel data past the end of the model file"}));
@@ -72,6 +73,6 @@ TEST(TextureExport, EntriesAreDecodedUpToEightTimesTheFilesSize) {
     // Ten 16 x 16 entries on one 300-byte file: the tenth would pass 8 x 300 block bytes.
     const Exported Many = Export(std::vector<Texture>(10, {16, 16, 0}), std::vector<uint8_t>(300));
     EXPECT_EQ(Many.Files.size(), 9u);
-    EXPECT_EQ(Many.Failed, (std::vector<std::string>{
-                               "out/m_tex9.bmp: texture N10 would take the pixels decoded past 8 times the model file's size"}));
+    EXPECT_EQ(Many.Failed, std::vector<std::string>{"out/m_tex9.bmp: texture N10 would take the pixels decoded past 8 "
+                                                    "times the model file's size"});
 }
