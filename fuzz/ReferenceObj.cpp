@@ -8,6 +8,7 @@
 #include "Exercise.h"
 
 std::string ReferenceOBJ(const QMobject& M) {
+    using Value = std::array<float, 3>;
     const Mat4x4 Identity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
     const char* Keys[3] = {"v  ", "vt  ", "vn  "};
     const char* Labels[3] = {"vertices", "texture vertices", "vertex normals"};
@@ -19,36 +20,28 @@ std::string ReferenceOBJ(const QMobject& M) {
         const long Length = std::max(M.ObjectsVNumber[o + 1], 0);
         const long From = std::min<long>(Start, M.VNumber), To = std::min<long>(Start + Length, M.VNumber);
         Start += Length;
-        // Per entry: its three values, or none for an index outside the records; then their numbers.
-        std::vector<std::array<std::array<float, 3>, 3>> Values;
-        std::vector<std::array<long, 3>> Numbers(To - From, {-1, -1, -1});
-        for (long i = From; i < To; i++) {
-            const int v = M.VerticesRange[i];
-            if (v < 0 || v >= M.RVNumber) {
-                Values.emplace_back();
-                continue;
-            }
-            // A slot past the palette or a palette entry outside the table means the identity.
-            const int Slot = M.UsedMatrix[v], Pick = Slot < M.PerObjectMatCol[o] ? M.ObjectsUsedMat[o][Slot] : -1;
-            const Mat4x4& Mat = Pick >= 0 && Pick < M.Parts1 ? M.Mats1[Pick] : Identity;
-            const Vector4f P = VMulMat(Mat, M.Vertices[v]);
-            const Vector3f N = Normalize(NMulMat(Mat, M.Normals[v]));
-            Values.push_back({{{P.X, P.Y, P.Z}, {M.TexCoords[v].X, M.TexCoords[v].Y, 0}, {-N.X, -N.Y, -N.Z}}});
-            Numbers[i - From] = {0, 0, 0};
-        }
         S += "# object Obj" + std::to_string(o + 1) + " to come ...\n#\n";
+        // Per entry, the number of its position, texture coordinate and normal; -1 for an index outside the records.
+        std::vector<std::array<long, 3>> Numbers;
         long Count[3] = {0, 0, 0};
         for (int k = 0; k < 3; k++) {
-            // Equal as floats: +0 and -0 share a key, a NaN gets a number of its own.
-            std::map<std::array<uint32_t, 3>, long> Seen;
-            for (size_t e = 0; e < Values.size(); e++) {
-                const auto& V = Values[e][k];
-                if (Numbers[e][k] < 0) continue;
+            std::map<std::array<uint32_t, 3>, long> Seen;  // +0 and -0 share a key; a NaN is never looked up
+            for (long i = From; i < To; i++) {
+                if (k == 0) Numbers.push_back({-1, -1, -1});
+                const int v = M.VerticesRange[i];
+                if (v < 0 || v >= M.RVNumber) continue;
+                // A slot past the palette or a palette entry outside the table means the identity.
+                const int Slot = M.UsedMatrix[v], Pick = Slot < M.PerObjectMatCol[o] ? M.ObjectsUsedMat[o][Slot] : -1;
+                const Mat4x4& Mat = Pick >= 0 && Pick < M.Parts1 ? M.Mats1[Pick] : Identity;
+                const Vector4f P = VMulMat(Mat, M.Vertices[v]);
+                const Vector3f N = Normalize(NMulMat(Mat, M.Normals[v]));
+                const Value Values[3] = {{P.X, P.Y, P.Z}, {M.TexCoords[v].X, M.TexCoords[v].Y, 0}, {-N.X, -N.Y, -N.Z}};
+                const Value& V = Values[k];
                 std::array<uint32_t, 3> Key{};
                 for (int c = 0; c < 3; c++) Key[c] = V[c] == 0 ? 0 : std::bit_cast<uint32_t>(V[c]);
                 const bool NaN = std::any_of(V.begin(), V.end(), [](float F) { return F != F; });
                 const auto [At, New] = NaN ? std::pair{Seen.end(), true} : Seen.try_emplace(Key, Count[k]);
-                Numbers[e][k] = New ? Count[k]++ : At->second;
+                Numbers[i - From][k] = New ? Count[k]++ : At->second;
                 if (New) std::snprintf(L, sizeof L, "%s%f %f %f\n", Keys[k], V[0], V[1], V[2]), S += L;
             }
             S += "# " + std::to_string(Count[k]) + " " + Labels[k] + "\n\n";
@@ -60,8 +53,7 @@ std::string ReferenceOBJ(const QMobject& M) {
             if (A[0] < 0 || B[0] < 0 || C[0] < 0 || A[0] == B[0] || A[0] == C[0] || B[0] == C[0]) continue;
             S += "f";
             for (const auto* X : {&A, &B, &C})
-                S += " " + std::to_string((*X)[0] + Base[0]) + "/" + std::to_string((*X)[1] + Base[1]) + "/" +
-                     std::to_string((*X)[2] + Base[2]);
+                for (int k = 0; k < 3; k++) S += (k == 0 ? " " : "/") + std::to_string((*X)[k] + Base[k]);
             S += "\n", Faces++;
         }
         S += "# " + std::to_string(Faces) + " faces\n\ng\n";

@@ -33,14 +33,11 @@ QMobject Scan(Bytes& B, std::string* Report = nullptr) {
 
 TEST(GeometryScan, MarkerBoundsSpacingAndDeclaredCount) {
     // The float nearest 0.2 and the one below it, the greatest below 1.0 and 1.0, unequal values, NaN.
-    const uint32_t Cases[][4] = {{0x3E4CCCCD, 0x3E4CCCCD, 0x3E4CCCCD, 1}, {0x3E4CCCCC, 0x3E4CCCCC, 0x3E4CCCCC, 0},
-                                 {0x3F7FFFFF, 0x3F7FFFFF, 0x3F7FFFFF, 1}, {0x3F800000, 0x3F800000, 0x3F800000, 0},
-                                 {Half, Half, 0x3F000001, 0}, {0x7FC00000, 0x7FC00000, 0x7FC00000, 0}};
-    for (const auto& C : Cases) {
-        Bytes B(200, 0);
-        PutMarker(B, 100, C[0], C[1], C[2]);
-        EXPECT_EQ(Markers(B, 5), C[3] ? std::vector<int>{100} : std::vector<int>{}) << std::hex << C[2];
-    }
+    Bytes Values(700, 0);
+    PutMarker(Values, 100, 0x3E4CCCCD, 0x3E4CCCCD, 0x3E4CCCCD), PutMarker(Values, 200, 0x3E4CCCCC, 0x3E4CCCCC, 0x3E4CCCCC);
+    PutMarker(Values, 300, 0x3F7FFFFF, 0x3F7FFFFF, 0x3F7FFFFF), PutMarker(Values, 400, 0x3F800000, 0x3F800000, 0x3F800000);
+    PutMarker(Values, 500, Half, Half, 0x3F000001), PutMarker(Values, 600, 0x7FC00000, 0x7FC00000, 0x7FC00000);
+    EXPECT_EQ(Markers(Values, 9), (std::vector<int>{100, 300}));
     Bytes B(300, 0);
     for (size_t p : {100, 140, 181, 222}) PutMarker(B, p);
     EXPECT_EQ(Markers(B, 9), (std::vector<int>{100, 181, 222}));  // 140 lies within 40 bytes of 100
