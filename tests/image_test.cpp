@@ -45,6 +45,7 @@ TEST(Bmp, HeadersRowsAndPixelsOfA32BitFile) {
     EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 65536);
     bmpBYTE Row[4 * 256];
     EXPECT_FALSE(Image.Write32bitRow(Row, 4 * 256 - 1, 0) || Image.Write32bitRow(Row, 4 * 256, 256));
+    EXPECT_TRUE(Image.Write32bitRow(Row, 4 * 256, 0) && std::string(Row, Row + 4) == Blank);
 }
 
 TEST(Bmp, OtherDepthsPadRowsAndCarryAGreyTable) {
@@ -77,15 +78,16 @@ TEST(Bmp, WarningsAndErrorsVerbatim) {
     EXPECT_FALSE(Image.SetSize(0, 5) || Image.SetSize(5, -1) || Image.SetBitDepth(2));
     EXPECT_EQ(Image(1, 1)->Blue, 9);
     EXPECT_EQ(Image(-1, 5), Image(0, 3));
+    EXPECT_TRUE(Image(4, 0) == Image(3, 0) && Image(0, 4) == Image(0, 3));
     EXPECT_FALSE(Image.WriteToFile("/nonexistent-folder/x.bmp"));
     const std::string Size = "BMP Warning: User attempted to set a non-positive width or height.\n"
                              "             Size remains unchanged at 4 x 4.\n";
+    const std::string Clamp = "BMP Warning: Attempted to access non-existent pixel;\n"
+                              "             Truncating request to fit in the range [0,3] x [0,3].\n";
     EXPECT_EQ(Log.str(), Size + Size +
                              "BMP Warning: User attempted to set unsupported bit depth 2.\n"
-                             "             Bit depth remains unchanged at 24.\n"
-                             "BMP Warning: Attempted to access non-existent pixel;\n"
-                             "             Truncating request to fit in the range [0,3] x [0,3].\n"
-                             "BMP Error: Cannot open file /nonexistent-folder/x.bmp for output.\n");
+                             "             Bit depth remains unchanged at 24.\n" +
+                             Clamp + Clamp + Clamp + "BMP Error: Cannot open file /nonexistent-folder/x.bmp for output.\n");
     Image.SetBitDepth(32);
     for (int Room : {0, 54, 54 + 16 + 5}) {
         Log.str("");
