@@ -48,43 +48,40 @@ void Check(const char* What, uint64_t Got, uint64_t Limit, uint64_t Size) {
 
 }  // namespace
 
-ModelOutput ExerciseModel(const uint8_t* Data, size_t Size) {
-    ModelOutput R;
-    if (Size > 0x7FFFFFFF) return R;
+uint64_t ExerciseModel(const uint8_t* Data, size_t Size) {
+    if (Size > 0x7FFFFFFF) return 0;
     // An exact-size copy, so that AddressSanitizer sees any read past the end.
     std::unique_ptr<unsigned char[]> Copy(new unsigned char[Size]);
     std::copy(Data, Data + Size, Copy.get());
     unsigned char* Buff = Size > 0 ? Copy.get() : nullptr;
-    std::ostringstream Obj;
+    CountingBuf ReportBuf, ObjBuf, BmpBuf;
+    std::ostream Report(&ReportBuf), Obj(&ObjBuf), Bmp(&BmpBuf);
+    std::ostringstream Text;
+    uint64_t Images = 0;
     Live = Peak = 0;
     Armed = true;
-    {
-        CountingBuf ReportBuf, ObjBuf, BmpBuf;
-        std::ostream Report(&ReportBuf), ObjCount(&ObjBuf), Bmp(&BmpBuf);
-        QMobject Model = BufferScan(Buff, static_cast<int>(Size), Report);
-        int Count = -1;
-        Texture* Textures = nullptr;
-        TexturesScan(Buff, static_cast<int>(Size), Count, Textures, Report);
-        Check("OBJ stream failed", !WriteOBJ(ObjCount, Model), 0, Size);
-        std::vector<std::string> Failed;
-        ExportTextures(
-            "fuzz", Count, Textures, Buff, static_cast<int>(Size),
-            [&](const std::string&, BMP& Image, std::string&) { return R.Images++, Image.WriteToStream(Bmp); },
-            &Failed, Report);
-        ReleaseTextures(Textures);
-        Armed = false;
-        WriteOBJ(Obj, Model);
-        const std::string Got = Obj.str(), Expected = ReferenceOBJ(Model);
-        const auto Differ = std::mismatch(Got.begin(), Got.end(), Expected.begin(), Expected.end()).first - Got.begin();
-        Check("OBJ text differs from the reference's at byte", Got == Expected ? 0 : Differ + 1, 0, Size);
-        ReleaseModel(Model);
-        R = {ObjBuf.Count, BmpBuf.Count, R.Images, ReportBuf.Count, static_cast<uint64_t>(std::max<int64_t>(Peak, 0))};
-    }
-    const uint64_t Images = Size / 501 + 2 + 64, Objects = Size / 41 + 1;
-    Check("OBJ bytes", R.ObjBytes, 198 * Size + 163 * Objects + 38, Size);
-    Check("images", R.Images, Images, Size);
-    Check("BMP bytes", R.BmpBytes, 32 * Size + 58 * Images, Size);
-    Check("report bytes", R.ReportBytes, 64 * Objects + 192 * Images + 256, Size);
-    Check("peak heap bytes", R.PeakHeap, 21 * Size + (uint64_t{4} << 20), Size);
-    return R;
+    QMobject Model = BufferScan(Buff, static_cast<int>(Size), Report);
+    int Count = -1;
+    Texture* Textures = nullptr;
+    TexturesScan(Buff, static_cast<int>(Size), Count, Textures, Report);
+    Check("OBJ stream failed", !WriteOBJ(Obj, Model), 0, Size);
+    std::vector<std::string> Failed;
+    ExportTextures(
+        "fuzz", Count, Textures, Buff, static_cast<int>(Size),
+        [&](const std::string&, BMP& Image, std::string&) { return Images++, Image.WriteToStream(Bmp); }, &Failed,
+        Report);
+    ReleaseTextures(Textures);
+    Armed = false;
+    WriteOBJ(Text, Model);
+    const std::string Got = Text.str(), Expected = ReferenceOBJ(Model);
+    const auto Differ = std::mismatch(Got.begin(), Got.end(), Expected.begin(), Expected.end()).first - Got.begin();
+    Check("OBJ text differs from the reference's at byte", Got == Expected ? 0 : Differ + 1, 0, Size);
+    ReleaseModel(Model);
+    const uint64_t ImageLimit = Size / 501 + 2 + 64, Objects = Size / 41 + 1;
+    Check("OBJ bytes", ObjBuf.Count, 198 * Size + 163 * Objects + 38, Size);
+    Check("images", Images, ImageLimit, Size);
+    Check("BMP bytes", BmpBuf.Count, 32 * Size + 58 * ImageLimit, Size);
+    Check("report bytes", ReportBuf.Count, 64 * Objects + 192 * ImageLimit + 256, Size);
+    Check("peak heap bytes", static_cast<uint64_t>(Peak.load()), 21 * Size + (uint64_t{4} << 20), Size);
+    return ObjBuf.Count;
 }
