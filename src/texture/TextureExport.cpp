@@ -52,7 +52,8 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
     for (int by = 0; by < BlocksHigh; by++) {
         const int Rows = std::min(4, H - 4 * by);
         RGBApixel* Row[4];
-        for (int r = 0; r < Rows; r++) Row[r] = Tex.Row(4 * by + r);
+        // The runs below store every pixel of these rows, so they need no blank fill.
+        for (int r = 0; r < Rows; r++) Row[r] = Tex.RowToOverwrite(4 * by + r);
         const unsigned char* Blocks = Data + BlockBytes * static_cast<size_t>(by) * static_cast<size_t>(BlocksWide);
         for (int First = 0; First < BlocksWide; First += RunBlocks) {
             const int Count = std::min(RunBlocks, BlocksWide - First);
