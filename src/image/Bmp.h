@@ -59,6 +59,17 @@ public:
     // not a row of the image. For writers that fill whole rows at a time.
     RGBApixel* Row(int j) { return j >= 0 && j < Height ? StoredRow(j) : nullptr; }
 
+    // Row(j), nullptr when j is not a row of the image, but without the blank
+    // pixel: for a writer that stores all Width pixels of the row before the
+    // image is next read or written. Until then the row's pixels hold
+    // unspecified values.
+    RGBApixel* RowToOverwrite(int j) {
+        if (j < 0 || j >= Height) return nullptr;
+        const size_t s = static_cast<size_t>(Height - 1 - j);
+        Unfilled[s] = false;
+        return &Pixels[s * static_cast<size_t>(Width)];
+    }
+
     // Writes the image to FileName, replacing any file there only once the
     // whole file is written. Prints an error and returns false, with the
     // system's reason in *Reason when given, when the file cannot be created

@@ -17,26 +17,25 @@ namespace {
 
 constexpr int BlockBytes = 16;
 
-// Stores N decoded pixels (red, green, blue, alpha) as image pixels (blue,
-// green, red, alpha). On common hosts each pixel is one 32-bit word whose red
-// and blue bytes trade places, which compilers turn into vector operations for
-// a whole block row; elsewhere it goes byte by byte.
-template <int N>
-inline void PlacePixels(RGBApixel* To, const squish::u8* From) {
+// Stores the four decoded pixels of a block row (red, green, blue, alpha) as
+// image pixels (blue, green, red, alpha). On common hosts each pixel is one
+// 32-bit word whose red and blue bytes trade places, which compilers turn into
+// one vector operation for the four; elsewhere it goes byte by byte.
+inline void PlaceFour(RGBApixel* To, const squish::u8* From) {
     static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
     if constexpr (std::endian::native == std::endian::little ||
                   std::endian::native == std::endian::big) {
         // Bytes 0 and 2 of the four, wherever the host keeps them in a word,
         // lie 16 bits apart: a rotation by 16 of just those two swaps them.
         constexpr uint32_t Swapped = std::endian::native == std::endian::little ? 0x00FF00FFu : 0xFF00FF00u;
-        for (int c = 0; c < N; c++) {
+        for (int c = 0; c < 4; c++) {
             uint32_t W;
             std::memcpy(&W, From + 4 * c, 4);
             W = (W & ~Swapped) | std::rotl(W & Swapped, 16);
             std::memcpy(To + c, &W, 4);
         }
     } else {
-        for (int c = 0; c < N; c++) To[c] = {From[4 * c + 2], From[4 * c + 1], From[4 * c], From[4 * c + 3]};
+        for (int c = 0; c < 4; c++) To[c] = {From[4 * c + 2], From[4 * c + 1], From[4 * c], From[4 * c + 3]};
     }
 }
 
@@ -44,29 +43,32 @@ inline void PlacePixels(RGBApixel* To, const squish::u8* From) {
 // blocks, top to bottom) into the W x H image, dropping the pixels of edge
 // blocks that lie past the image's right or bottom edge. Up to RunBlocks
 // blocks of a row are decoded side by side first, so their bytes are settled
-// in the cache before being placed into the image's four rows.
+// in the cache before being read. Their four rows of pixels are then put
+// together in a strip that stays in the cache, and each goes into the image
+// with one copy: processors write long copies to memory faster than many
+// small stores.
 void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksWide,
                   int BlocksHigh) {
-    constexpr int RunBlocks = 64;
+    constexpr int RunBlocks = 256;
     squish::u8 Decoded[64 * RunBlocks];
+    RGBApixel Strip[4][4 * RunBlocks];
     for (int by = 0; by < BlocksHigh; by++) {
         const int Rows = std::min(4, H - 4 * by);
         RGBApixel* Row[4];
-        for (int r = 0; r < Rows; r++) Row[r] = Tex.Row(4 * by + r);
+        // The runs below store every pixel of these rows, so they need no blank fill.
+        for (int r = 0; r < Rows; r++) Row[r] = Tex.RowToOverwrite(4 * by + r);
         const unsigned char* Blocks = Data + BlockBytes * static_cast<size_t>(by) * static_cast<size_t>(BlocksWide);
         for (int First = 0; First < BlocksWide; First += RunBlocks) {
             const int Count = std::min(RunBlocks, BlocksWide - First);
             for (int b = 0; b < Count; b++)
                 squish::Decompress(Decoded + 64 * b, Blocks + BlockBytes * static_cast<size_t>(First + b), squish::kDxt5);
-            // Whole blocks, then the columns of a last block cut by the right edge.
-            const int Whole = std::min(Count, W / 4 - First);
+            // Every block whole, four rows of four pixels; the pixels past the
+            // image's right or bottom edge are then left out of the copies.
+            for (int b = 0; b < Count; b++)
+                for (int r = 0; r < 4; r++) PlaceFour(Strip[r] + 4 * b, Decoded + 64 * b + 16 * r);
             const int Columns = std::min(4 * Count, W - 4 * First);
-            for (int r = 0; r < Rows; r++) {
-                RGBApixel* To = Row[r] + 4 * static_cast<size_t>(First);
-                const squish::u8* From = Decoded + 16 * r;
-                for (int b = 0; b < Whole; b++) PlacePixels<4>(To + 4 * b, From + 64 * b);
-                for (int c = 4 * Whole; c < Columns; c++) PlacePixels<1>(To + c, From + 64 * (c / 4) + 4 * (c % 4));
-            }
+            for (int r = 0; r < Rows; r++)
+                std::memcpy(Row[r] + 4 * static_cast<size_t>(First), Strip[r], sizeof(RGBApixel) * static_cast<size_t>(Columns));
         }
     }
 }
