@@ -46,6 +46,11 @@ TEST(Bmp, HeadersRowsAndPixelsOfA32BitFile) {
     bmpBYTE Row[4 * 256];
     EXPECT_FALSE(Image.Write32bitRow(Row, 4 * 256 - 1, 0) || Image.Write32bitRow(Row, 4 * 256, 256));
     EXPECT_TRUE(Image.Write32bitRow(Row, 4 * 256, 0) && std::string(Row, Row + 4) == Blank);
+    // A row to overwrite is the same row, handed out without the blank pixel and kept as written.
+    EXPECT_TRUE(Image.RowToOverwrite(-1) == nullptr && Image.RowToOverwrite(256) == nullptr);
+    RGBApixel* Top = Image.RowToOverwrite(0);
+    std::fill(Top, Top + 256, RGBApixel{1, 2, 3, 4});
+    EXPECT_TRUE(Image.Row(0) == Top && Stored(Image).substr(54 + 4 * 255 * 256, 4) == "\1\2\3\4");
 }
 
 TEST(Bmp, OtherDepthsPadRowsAndCarryAGreyTable) {
@@ -87,7 +92,8 @@ TEST(Bmp, WarningsAndErrorsVerbatim) {
     EXPECT_EQ(Log.str(), Size + Size +
                              "BMP Warning: User attempted to set unsupported bit depth 2.\n"
                              "             Bit depth remains unchanged at 24.\n" +
-                             Clamp + Clamp + Clamp + "BMP Error: Cannot open file /nonexistent-folder/x.bmp for output.\n");
+                             Clamp + Clamp + Clamp +
+                             "BMP Error: Cannot open file /nonexistent-folder/x.bmp for output.\n");
     Image.SetBitDepth(32);
     for (int Room : {0, 54, 54 + 16 + 5}) {
         Log.str("");

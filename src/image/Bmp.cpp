@@ -226,7 +226,8 @@ bool BMP::WriteToStream(std::ostream& Out) {
 bool BMP::WriteToFile(const char* FileName, std::string* Reason) {
     OutputFile File(FileName != nullptr ? FileName : "");
     if (!File.IsOpen()) {
-        if (BMPwarnings) *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "") << " for output." << std::endl;
+        if (BMPwarnings)
+            *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "") << " for output." << std::endl;
         if (Reason != nullptr) *Reason = File.Reason();
         return false;
     }

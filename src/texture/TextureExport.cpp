@@ -60,15 +60,15 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
         const unsigned char* Blocks = Data + BlockBytes * static_cast<size_t>(by) * static_cast<size_t>(BlocksWide);
         for (int First = 0; First < BlocksWide; First += RunBlocks) {
             const int Count = std::min(RunBlocks, BlocksWide - First);
-            for (int b = 0; b < Count; b++)
-                squish::Decompress(Decoded + 64 * b, Blocks + BlockBytes * static_cast<size_t>(First + b), squish::kDxt5);
+            const unsigned char* Run = Blocks + BlockBytes * static_cast<size_t>(First);
+            for (int b = 0; b < Count; b++) squish::Decompress(Decoded + 64 * b, Run + BlockBytes * b, squish::kDxt5);
             // Every block whole, four rows of four pixels; the pixels past the
             // image's right or bottom edge are then left out of the copies.
             for (int b = 0; b < Count; b++)
                 for (int r = 0; r < 4; r++) PlaceFour(Strip[r] + 4 * b, Decoded + 64 * b + 16 * r);
             const int Columns = std::min(4 * Count, W - 4 * First);
-            for (int r = 0; r < Rows; r++)
-                std::memcpy(Row[r] + 4 * static_cast<size_t>(First), Strip[r], sizeof(RGBApixel) * static_cast<size_t>(Columns));
+            const size_t Bytes = sizeof(RGBApixel) * static_cast<size_t>(Columns);
+            for (int r = 0; r < Rows; r++) std::memcpy(Row[r] + 4 * static_cast<size_t>(First), Strip[r], Bytes);
         }
     }
 }
