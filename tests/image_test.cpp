@@ -41,8 +41,9 @@ TEST(Bmp, HeadersRowsAndPixelsOfA32BitFile) {
     // Bottom row first: row 1 ends with (2, 1), row 0 starts with (0, 0); other pixels white with alpha 0.
     const std::string Blank("\xFF\xFF\xFF\0", 4);
     EXPECT_EQ(F.substr(54), Blank + Blank + "\5\6\7\x08\1\2\3\4" + Blank + Blank);
+    ASSERT_TRUE(Image.SetSize(2048, 2048));  // a file size that needs all four bytes
+    EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 2048 * 2048);
     ASSERT_TRUE(Image.SetSize(256, 256));
-    EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 65536);
     bmpBYTE Row[4 * 256];
     EXPECT_FALSE(Image.Write32bitRow(Row, 4 * 256 - 1, 0) || Image.Write32bitRow(Row, 4 * 256, 256));
     EXPECT_TRUE(Image.Write32bitRow(Row, 4 * 256, 0) && std::string(Row, Row + 4) == Blank);
@@ -54,17 +55,18 @@ TEST(Bmp, HeadersRowsAndPixelsOfA32BitFile) {
 }
 
 TEST(Bmp, OtherDepthsPadRowsAndCarryAGreyTable) {
-    // A 3 x 2 image whose pixel (0, 1), the first of the first stored row, is black and the rest white.
+    // A 3 x 2 image whose pixel (0, 1), the first of the first stored row, is dark (red 128, green 64, blue 32:
+    // grey 79) and the rest white.
     struct Case { int Depth; uint32_t OffBits, Size; std::string FirstRow; } Cases[] = {
-        {24, 54, 54 + 2 * 12, std::string("\0\0\0\xFF\xFF\xFF\xFF\xFF\xFF\0\0\0", 12)},
-        {16, 54, 54 + 2 * 8, std::string("\0\0\xFF\x7F\xFF\x7F\0\0", 8)},
-        {8, 54 + 1024, 54 + 1024 + 2 * 4, std::string("\0\xFF\xFF\0", 4)},
-        {4, 54 + 64, 54 + 64 + 2 * 4, std::string("\x0F\xF0\0\0", 4)},
+        {24, 54, 54 + 2 * 12, std::string("\x20\x40\x80\xFF\xFF\xFF\xFF\xFF\xFF\0\0\0", 12)},
+        {16, 54, 54 + 2 * 8, std::string("\x04\x41\xFF\x7F\xFF\x7F\0\0", 8)},
+        {8, 54 + 1024, 54 + 1024 + 2 * 4, std::string("\x4F\xFF\xFF\0", 4)},
+        {4, 54 + 64, 54 + 64 + 2 * 4, std::string("\x5F\xF0\0\0", 4)},
         {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x60\0\0\0", 4)}};
     for (const Case& C : Cases) {
         BMP Image;
         Image.SetSize(3, 2);
-        *Image(0, 1) = {0, 0, 0, 0};
+        *Image(0, 1) = {32, 64, 128, 0};
         ASSERT_TRUE(Image.SetBitDepth(C.Depth));
         const std::string F = Stored(Image);
         ASSERT_EQ(F.size(), C.Size) << C.Depth;

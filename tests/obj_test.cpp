@@ -61,6 +61,13 @@ TEST(ObjWriter, WorkedExample) {
                         "g Obj1\ns 1\nf 1/1/1 2/2/1 3/3/1\nf 2/2/1 3/3/1 4/4/1\n# 2 faces\n\ng\n");
 }
 
+TEST(ObjWriter, AFileThatCannotBeWrittenIsNamedWithTheReason) {
+    char Path[256] = "/nonexistent-folder/m";
+    std::vector<std::string> Failed;
+    EXPECT_FALSE(SaveOBJ(Path, QMobject{}, &Failed));
+    EXPECT_EQ(Failed, std::vector<std::string>{"/nonexistent-folder/m.obj: No such file or directory"});
+}
+
 TEST(ObjWriter, NumbersContinueAcrossObjectsPast32767) {
     ModelBuilder B;
     std::vector<int16_t> Strip;

@@ -119,6 +119,9 @@ TEST(TextureScan, EntriesFollowMarkerSpacing) {
     EXPECT_EQ(Entries({0}, -1000), (std::vector<int>{0, 0, -992, 0, 0, 8}));
     EXPECT_EQ(Entries({16}, 0), (std::vector<int>{16, -1, 24}));  // size words at the buffer's first bytes
     EXPECT_EQ(Entries({}, 5000), (std::vector<int>{0, 0, 5008}));
+    Bytes Stray(100, 1);  // 0x99 after bytes that are not zero is no marker
+    Stray[50] = 0x99;
+    EXPECT_EQ(FindTextures(Stray.data(), 100, 0).back().StartLine, 8);
 }
 
 TEST(TextureScan, ReportUsesThePlausibleHeaderCount) {
