@@ -65,9 +65,8 @@ public:
     // unspecified values.
     RGBApixel* RowToOverwrite(int j) {
         if (j < 0 || j >= Height) return nullptr;
-        const size_t s = static_cast<size_t>(Height - 1 - j);
-        Unfilled[s] = false;
-        return &Pixels[s * static_cast<size_t>(Width)];
+        Unfilled[static_cast<size_t>(Height - 1 - j)] = false;
+        return StoredRow(j);
     }
 
     // Writes the image to FileName, replacing any file there only once the
