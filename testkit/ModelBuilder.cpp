@@ -170,14 +170,13 @@ ModelBuilder EdgeModel() {
     const float Inf = std::numeric_limits<float>::infinity();
     B.Vertices[1].X = NaN;
     B.Vertices[2].Y = Inf;
-    B.Vertices[3].U = -NaN;
-    B.Vertices[3].V = -Inf;
+    B.Vertices[3] = {1, 1, NaN, 1, 0, 0, 0, -NaN, -Inf, 0};  // every value NaN
     B.Vertices[4].NX = B.Vertices[4].NY = B.Vertices[4].NZ = 0;
     B.Vertices[0].X = std::numeric_limits<float>::max();
     B.Vertices[0].Slot = 255;
     B.Mats1[1].E[3][0] = -0.0f;
     B.Objects[1].Palette = {7, -1};
-    B.Objects[2].Strip = {0, 1, 2, 3, 4, 5, -1, 32767, 1, 1, 1, 2};
+    B.Objects[2].Strip = {3, 0, 1, 2, 3, 4, 5, -1, 32767, 1, 1, 1, 2};  // opens with vertex 3
     B.Textures = {GradientTexture(6, 5), GradientTexture(1, 1), GradientTexture(3, 9)};
     return B;
 }
