@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
 #include <sstream>
+#include <vector>
 
 #include "geometry/ObjWriter.h"
 #include "model/TextureScan.h"
@@ -37,13 +38,10 @@ struct CountingBuf : std::streambuf {
     std::streamsize xsputn(const char*, std::streamsize N) override { return Count += static_cast<uint64_t>(N), N; }
 };
 
-void Check(const char* What, uint64_t Got, uint64_t Limit, uint64_t Size) {
+void Check(const char* What, unsigned long long Got, unsigned long long Limit, unsigned long long Size) {
     if (Got <= Limit) return;
-    std::fprintf(stderr, "bound broken: %s = %llu, limit %llu, for a file of %llu bytes\n", What,
-                 static_cast<unsigned long long>(Got), static_cast<unsigned long long>(Limit),
-                 static_cast<unsigned long long>(Size));
-    std::fflush(stderr);
-    __builtin_trap();  // so that the fuzzer keeps the input
+    std::fprintf(stderr, "bound broken: %s = %llu, limit %llu, for a file of %llu bytes\n", What, Got, Limit, Size);
+    std::abort();  // so that the fuzzer keeps the input
 }
 
 }  // namespace
@@ -51,9 +49,8 @@ void Check(const char* What, uint64_t Got, uint64_t Limit, uint64_t Size) {
 uint64_t ExerciseModel(const uint8_t* Data, size_t Size) {
     if (Size > 0x7FFFFFFF) return 0;
     // An exact-size copy, so that AddressSanitizer sees any read past the end.
-    std::unique_ptr<unsigned char[]> Copy(new unsigned char[Size]);
-    std::copy(Data, Data + Size, Copy.get());
-    unsigned char* Buff = Size > 0 ? Copy.get() : nullptr;
+    std::vector<unsigned char> Copy(Data, Data + Size);
+    unsigned char* Buff = Size > 0 ? Copy.data() : nullptr;
     CountingBuf ReportBuf, ObjBuf, BmpBuf;
     std::ostream Report(&ReportBuf), Obj(&ObjBuf), Bmp(&BmpBuf);
     std::ostringstream Text;
@@ -82,6 +79,6 @@ uint64_t ExerciseModel(const uint8_t* Data, size_t Size) {
     Check("images", Images, ImageLimit, Size);
     Check("BMP bytes", BmpBuf.Count, 32 * Size + 58 * ImageLimit, Size);
     Check("report bytes", ReportBuf.Count, 64 * Objects + 192 * ImageLimit + 256, Size);
-    Check("peak heap bytes", static_cast<uint64_t>(Peak.load()), 21 * Size + (uint64_t{4} << 20), Size);
+    Check("peak heap bytes", Peak.load(), 21 * Size + (uint64_t{4} << 20), Size);
     return ObjBuf.Count;
 }

@@ -9,7 +9,7 @@
 
 // Scans an exact-size copy of Data[0, Size) for geometry and textures, writes
 // the OBJ text and every BMP image to counting streams, releases everything
-// and returns the OBJ's size in bytes. Traps, printing what broke to standard error, when the OBJ text
+// and returns the OBJ's size in bytes. Aborts, printing what broke to standard error, when the OBJ text
 // differs from ReferenceOBJ's or an output breaks its bound:
 // - OBJ text: each index-list entry (2 file bytes) adds at most one "v" line
 //   (3 + 3 x 48 + 3 = 150 bytes with the longest "%f" floats), one "vt" line
