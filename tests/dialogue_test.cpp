@@ -25,17 +25,17 @@ const std::string Sample = QM_SAMPLES "/demo.qm";
 
 struct Dialogue : testing::Test {
     fs::path Dir = fs::path(testing::TempDir()) / testing::UnitTest::GetInstance()->current_test_info()->name();
-    int Status = -1;
     std::string Left;  // the input the run did not read
 
     void SetUp() override { fs::remove_all(Dir), fs::create_directories(Dir); }
     void TearDown() override { fs::remove_all(Dir); }
     std::string Path(const char* Name) const { return (Dir / Name).string(); }
 
-    std::string Run(const std::string& Input) {
+    // One run on Input, which must end with Status.
+    std::string Run(const std::string& Input, int Status) {
         std::istringstream In(Input);
         std::ostringstream Out;
-        Status = RunExtraction(In, Out);
+        EXPECT_EQ(RunExtraction(In, Out), Status) << Input;
         Left = In.rdbuf()->in_avail() > 0 ? In.str().substr(static_cast<size_t>(In.tellg())) : "";
         return Out.str();
     }
@@ -52,19 +52,16 @@ struct Dialogue : testing::Test {
 
 TEST_F(Dialogue, TokensBlankLinesThePauseAndTheLongestPath) {
     // Two words on one line: the second is the save path; the pause takes two characters.
-    const std::string Text = Run("\n\n" + Sample + " \n\n" + Path("a") + " rest\n");
-    EXPECT_EQ(Text, Demo);
-    EXPECT_EQ(Status, 0);
+    EXPECT_EQ(Run("\n\n" + Sample + " \n\n" + Path("a") + " rest\n", 0), Demo);
     EXPECT_EQ(Left, "est\n");
     EXPECT_EQ(Files(), (std::vector<std::string>{"a.obj", "a_tex0.bmp", "a_tex1.bmp", "a_tex2.bmp"}));
     WriteFileBytes(Path("empty"), {});  // no objects, no textures: an OBJ of comments only
-    EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n"),
+    EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n", 0),
               Banner + "\nObjects count : 0\n\nTextures count: 0\n" + AskedToEnd);
     std::string Long = Sample;  // the same file, named with more slashes
     Long.insert(Long.rfind('/'), 255 - Long.size(), '/');
-    EXPECT_EQ(Run(Long + "\n" + Path("b") + "\n"), Text);
-    EXPECT_EQ(Run("/" + Long + "\nx\n"), Banner + "\nError: the model path is longer than 255 characters\n" + Pause);
-    EXPECT_EQ(Status, 1);
+    EXPECT_EQ(Run(Long + "\n" + Path("b") + "\n", 0), Demo);
+    EXPECT_EQ(Run("/" + Long + "\nx\n", 1), Banner + "\nError: the model path is longer than 255 characters\n" + Pause);
 }
 
 TEST_F(Dialogue, EarlyErrorsPauseAndWriteNothing) {
@@ -74,32 +71,24 @@ TEST_F(Dialogue, EarlyErrorsPauseAndWriteNothing) {
         {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
         {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
         {Missing + "\nab", "Error: cannot open model file " + Missing + ": No such file or directory"}};
-    for (const auto& [Input, Line] : Cases) {
-        EXPECT_EQ(Run(Input), Banner + "\n" + Line + "\n" + Pause);
-        EXPECT_EQ(Status, 1);
-    }
+    for (const auto& [Input, Line] : Cases) EXPECT_EQ(Run(Input, 1), Banner + "\n" + Line + "\n" + Pause);
     EXPECT_EQ(Left, "b");  // the pause took the line end and one more character
-    const std::string Text = Run(Sample + "\n  \n");
-    const std::string Tail = "Save file path: \nError: input ended before a save file path was given\n" + Pause;
-    EXPECT_EQ(Text.substr(Text.size() - Tail.size()), Tail);
-    EXPECT_EQ(Status, 1);
+    EXPECT_TRUE(Run(Sample + "\n  \n", 1)
+                    .ends_with("Save file path: \nError: input ended before a save file path was given\n" + Pause));
     EXPECT_TRUE(Files().empty());
 }
 
 TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
     const std::vector<uint8_t> Model = ReadFileBytes(Sample);
     WriteFileBytes(Path("m.obj"), Model);
-    const std::string Text = Run(Path("m.obj") + "\n" + Path("m") + "\n");
     const std::string Line = "Error: could not write " + Path("m.obj") + ": it is the model file\n";
-    EXPECT_NE(Text.find("\nSaving textures...\n" + Line + Pause), std::string::npos);
-    EXPECT_EQ(Status, 1);
+    EXPECT_TRUE(Run(Path("m.obj") + "\n" + Path("m") + "\n", 1).ends_with("\nSaving textures...\n" + Line + Pause));
     EXPECT_EQ(ReadFileBytes(Path("m.obj")), Model);
     EXPECT_EQ(Files().size(), 4u);  // the model and three textures
     // Names past the system's limit: each output fails on its own, nothing is left behind.
     const fs::path Back = fs::current_path();
     fs::current_path(Dir);
-    const std::string Long(252, 'n');
-    const std::string Refused = Run(Sample + "\n" + Long + "\n");
+    const std::string Long(252, 'n'), Refused = Run(Sample + "\n" + Long + "\n", 1);
     fs::current_path(Back);
     for (const char* End : {".obj", "_tex0.bmp", "_tex2.bmp"})
         EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"), std::string::npos)
