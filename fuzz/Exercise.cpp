@@ -23,9 +23,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
 extern "C" size_t __sanitizer_get_allocated_size(const volatile void* P);
 [[maybe_unused]] const bool Hooked = __sanitizer_install_malloc_and_free_hooks(
     [](const volatile void*, size_t N) {
-        const int64_t Now = Armed ? Live += static_cast<int64_t>(N) : 0;
-        for (int64_t Seen = Peak; Now > Seen && !Peak.compare_exchange_weak(Seen, Now);) {
-        }
+        if (Armed && (Live += static_cast<int64_t>(N)) > Peak) Peak = Live.load();
     },
     [](const volatile void* P) {
         if (Armed && P != nullptr) Live -= static_cast<int64_t>(__sanitizer_get_allocated_size(P));
