@@ -44,8 +44,8 @@ void Check(const char* What, unsigned long long Got, unsigned long long Limit, u
 
 }  // namespace
 
-uint64_t ExerciseModel(const uint8_t* Data, size_t Size) {
-    if (Size > 0x7FFFFFFF) return 0;
+std::string ExerciseModel(const uint8_t* Data, size_t Size) {
+    if (Size > 0x7FFFFFFF) return {};
     // An exact-size copy, so that AddressSanitizer sees any read past the end.
     std::vector<unsigned char> Copy(Data, Data + Size);
     unsigned char* Buff = Size > 0 ? Copy.data() : nullptr;
@@ -78,5 +78,5 @@ uint64_t ExerciseModel(const uint8_t* Data, size_t Size) {
     Check("BMP bytes", BmpBuf.Count, 32 * Size + 58 * ImageLimit, Size);
     Check("report bytes", ReportBuf.Count, 64 * Objects + 192 * ImageLimit + 256, Size);
     Check("peak heap bytes", Peak.load(), 21 * Size + (uint64_t{4} << 20), Size);
-    return ObjBuf.Count;
+    return Got;
 }

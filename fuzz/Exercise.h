@@ -9,7 +9,7 @@
 
 // Scans an exact-size copy of Data[0, Size) for geometry and textures, writes
 // the OBJ text and every BMP image to counting streams, releases everything
-// and returns the OBJ's size in bytes. Aborts, printing what broke to standard error, when the OBJ text
+// and returns the OBJ text. Aborts, printing what broke to standard error, when the OBJ text
 // differs from ReferenceOBJ's or an output breaks its bound:
 // - OBJ text: each index-list entry (2 file bytes) adds at most one "v" line
 //   (3 + 3 x 48 + 3 = 150 bytes with the longest "%f" floats), one "vt" line
@@ -28,7 +28,7 @@
 //   file built for the worst case (a marker every 41 bytes, each with a whole
 //   palette, every header section spanning the file, one texture as large as
 //   the file) at 20 x Size plus the OBJ writer's fixed buffers.
-uint64_t ExerciseModel(const uint8_t* Data, size_t Size);
+std::string ExerciseModel(const uint8_t* Data, size_t Size);
 
 // The OBJ text of M from a plain, independent implementation of the writer's rules.
 std::string ReferenceOBJ(const QMobject& M);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <sstream>
 
 #include "ModelBuilder.h"
@@ -12,23 +11,22 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr uint32_t Half = 0x3F000000;
 
-// Three floats: V, V and Last (V when not given).
-void PutMarker(Bytes& B, size_t At, uint32_t V = Half, std::optional<uint32_t> Last = {}) {
-    PutU32(B, At, V), PutU32(B, At + 4, V), PutU32(B, At + 8, Last.value_or(V));
+// Three equal floats, 0.5 when not given.
+void PutMarker(Bytes& B, size_t At, uint32_t V = 0x3F000000) {
+    PutU32(B, At, V), PutU32(B, At + 4, V), PutU32(B, At + 8, V);
 }
 
 std::vector<int> Markers(const Bytes& B, int Declared) {
     return FindObjectMarkers(B.data(), static_cast<int>(B.size()), Declared);
 }
 
-QMobject Scan(Bytes& B, std::string* Report = nullptr) {
+// The model and the report.
+std::pair<QMobject, std::string> Scan(Bytes& B) {
     std::ostringstream Out;
     unsigned char* Buff = B.data();
-    QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
-    if (Report != nullptr) *Report = Out.str();
-    return M;
+    const QMobject M = BufferScan(Buff, static_cast<int>(B.size()), Out);
+    return {M, Out.str()};
 }
 
 }  // namespace
@@ -37,7 +35,8 @@ TEST(GeometryScan, MarkerBoundsSpacingAndDeclaredCount) {
     // The float nearest 0.2 and the one below it, the greatest below 1.0 and 1.0, unequal values, NaN.
     Bytes Values(700, 0);
     PutMarker(Values, 100, 0x3E4CCCCD), PutMarker(Values, 200, 0x3E4CCCCC), PutMarker(Values, 300, 0x3F7FFFFF);
-    PutMarker(Values, 400, 0x3F800000), PutMarker(Values, 500, Half, 0x3F000001), PutMarker(Values, 600, 0x7FC00000);
+    PutMarker(Values, 400, 0x3F800000), PutMarker(Values, 500), PutMarker(Values, 600, 0x7FC00000);
+    PutU32(Values, 508, 0x3F000001);
     EXPECT_EQ(Markers(Values, 9), (std::vector<int>{100, 300}));
     Bytes B(300, 0);
     for (size_t p : {100, 140, 181, 222}) PutMarker(B, p);
@@ -63,8 +62,7 @@ TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
     PutF32(B, 984, 0.25f), PutF32(B, 988, 0.75f), B[992] = 200;
     PutU32(B, 72, 936), PutU32(B, 76, 1), PutF32(B, 1052, -4.0f);  // Mats1[0].E[3][1]
     PutU32(B, 92, 972), PutU32(B, 84, 2);  // the second matrix would run past the end
-    std::string Report;
-    QMobject M = Scan(B, &Report);
+    auto [M, Report] = Scan(B);
     EXPECT_EQ(Report, "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
     ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber,
                                 M.Parts1, M.Parts2}),
@@ -84,14 +82,14 @@ TEST(GeometryScan, SectionsOutsideTheBufferAreCutAndPalettesInsideKeptWhole) {
     PutU32(B, 208, 300), PutU32(B, 108, 100);         // the list ends before it starts
     PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);    // 7 whole records from 64 on
     PutU32(B, 72, -64), PutU32(B, 76, -3);
-    QMobject M = Scan(B);
+    QMobject M = Scan(B).first;
     EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}),
               (std::vector<int>{1, 0, 0, 7, 0}));
     ReleaseModel(M);
     B.assign(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
     PutU32(B, 96, 40);
     for (size_t p = 316; p < 316 + 40 * 72; p += 72) PutMarker(B, p), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
-    M = Scan(B);
+    M = Scan(B).first;
     ASSERT_EQ(M.Objects, 40);
     for (int k = 0; k < 40; k++) EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
     ReleaseModel(M);
