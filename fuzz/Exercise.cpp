@@ -22,12 +22,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
                                                          void (*)(const volatile void*));
 extern "C" size_t __sanitizer_get_allocated_size(const volatile void* P);
 [[maybe_unused]] const bool Hooked = __sanitizer_install_malloc_and_free_hooks(
-    [](const volatile void*, size_t N) {
-        if (Armed && (Live += static_cast<int64_t>(N)) > Peak) Peak = Live.load();
-    },
-    [](const volatile void* P) {
-        if (Armed && P != nullptr) Live -= static_cast<int64_t>(__sanitizer_get_allocated_size(P));
-    });
+    [](const volatile void*, size_t N) { if (Armed && (Live += static_cast<int64_t>(N)) > Peak) Peak = Live.load(); },
+    [](const volatile void* P) { if (Armed && P) Live -= static_cast<int64_t>(__sanitizer_get_allocated_size(P)); });
 #endif
 
 struct CountingBuf : std::streambuf {
@@ -61,10 +57,8 @@ std::string ExerciseModel(const uint8_t* Data, size_t Size) {
     TexturesScan(Buff, static_cast<int>(Size), Count, Textures, Report);
     Check("OBJ stream failed", !WriteOBJ(Obj, Model), 0, Size);
     std::vector<std::string> Failed;
-    ExportTextures(
-        "fuzz", Count, Textures, Buff, static_cast<int>(Size),
-        [&](const std::string&, BMP& Image, std::string&) { return Images++, Image.WriteToStream(Bmp); }, &Failed,
-        Report);
+    const auto Sink = [&](const std::string&, BMP& Image, std::string&) { return Images++, Image.WriteToStream(Bmp); };
+    ExportTextures("fuzz", Count, Textures, Buff, static_cast<int>(Size), Sink, &Failed, Report);
     ReleaseTextures(Textures);
     Armed = false;
     WriteOBJ(Text, Model);

@@ -10,8 +10,7 @@
 std::string ReferenceOBJ(const QMobject& M) {
     using Value = std::array<float, 3>;
     const Mat4x4 Identity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
-    const char* Keys[3] = {"v  ", "vt  ", "vn  "};
-    const char* Labels[3] = {"vertices", "texture vertices", "vertex normals"};
+    const char* Kinds[3][2] = {{"v  ", "vertices"}, {"vt  ", "texture vertices"}, {"vn  ", "vertex normals"}};
     std::string S = "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n";
     char L[512];
     long Base[3] = {1, 1, 1}, Start = 0;
@@ -22,12 +21,11 @@ std::string ReferenceOBJ(const QMobject& M) {
         Start += Length;
         S += "# object Obj" + std::to_string(o + 1) + " to come ...\n#\n";
         // Per entry, the number of its position, texture coordinate and normal; -1 for an index outside the records.
-        std::vector<std::array<long, 3>> Numbers;
+        std::vector<std::array<long, 3>> Numbers(static_cast<size_t>(To - From), {-1, -1, -1});
         long Count[3] = {0, 0, 0};
         for (int k = 0; k < 3; k++) {
             std::map<std::array<uint32_t, 3>, long> Seen;  // +0 and -0 share a key; a NaN is never looked up
             for (long i = From; i < To; i++) {
-                if (k == 0) Numbers.push_back({-1, -1, -1});
                 const int v = M.VerticesRange[i];
                 if (v < 0 || v >= M.RVNumber) continue;
                 // A slot past the palette or a palette entry outside the table means the identity.
@@ -42,9 +40,9 @@ std::string ReferenceOBJ(const QMobject& M) {
                 const bool NaN = std::any_of(V.begin(), V.end(), [](float F) { return F != F; });
                 const auto [At, New] = NaN ? std::pair{Seen.end(), true} : Seen.try_emplace(Key, Count[k]);
                 Numbers[i - From][k] = New ? Count[k]++ : At->second;
-                if (New) std::snprintf(L, sizeof L, "%s%f %f %f\n", Keys[k], V[0], V[1], V[2]), S += L;
+                if (New) std::snprintf(L, sizeof L, "%s%f %f %f\n", Kinds[k][0], V[0], V[1], V[2]), S += L;
             }
-            S += "# " + std::to_string(Count[k]) + " " + Labels[k] + "\n\n";
+            S += "# " + std::to_string(Count[k]) + " " + Kinds[k][1] + "\n\n";
         }
         S += "g Obj" + std::to_string(o + 1) + "\ns 1\n";
         long Faces = 0;
