@@ -1,13 +1,16 @@
-// The vector arithmetic and the OBJ writer on model files built for the purpose; the reference writer's
-// comparison on hostile files is in memory_safety_test.
+// The geometry subsystem: vector arithmetic, "%f" formatting and the OBJ writer on model files built for the
+// purpose. (The reference writer's comparison on hostile files is in memory_safety_test.)
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <numeric>
 
 #include "Exercise.h"
 #include "ModelBuilder.h"
+#include "geometry/FloatFormat.h"
 #include "geometry/ObjWriter.h"
 
 namespace {
@@ -27,20 +30,38 @@ TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     EXPECT_EQ(NMulMat(M, {0, 1, 0}).Y, 5.0f);  // the translation row is added to normals too
     // A NaN result takes the sign of the first NaN operand, or is negative when none is NaN.
     const float NaN = std::numeric_limits<float>::quiet_NaN(), Inf = std::numeric_limits<float>::infinity();
-    Mat4x4 A = ModelBuilder::Identity();
-    A.E[0][0] = -NaN;
-    EXPECT_TRUE(std::signbit(VMulMat(A, {NaN, 0, 0, 1}).X));
-    A.E[0][0] = NaN;
-    EXPECT_FALSE(std::signbit(VMulMat(A, {-NaN, 0, 0, 1}).X));
+    const auto Negative = [](float E00, float E20, Vector4f V) {
+        Mat4x4 A = ModelBuilder::Identity();
+        A.E[0][0] = E00, A.E[2][0] = E20;
+        return std::signbit(VMulMat(A, V).X);
+    };
+    EXPECT_TRUE(Negative(-NaN, 0, {NaN, 0, 0, 1}) && !Negative(NaN, 0, {-NaN, 0, 0, 1}));
+    EXPECT_TRUE(Negative(0, 0, {Inf, 0, 0, 1}) && Negative(0, -NaN, {1, 1, NaN, 1}));
     EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));  // 0 over a length made NaN by X
-    A.E[0][0] = 0;
-    EXPECT_TRUE(std::signbit(VMulMat(A, {Inf, 0, 0, 1}).X));
-    A.E[2][0] = -NaN;
-    EXPECT_TRUE(std::signbit(VMulMat(A, {1, 1, NaN, 1}).X));
     for (float C : {Normalize({0, 0, 0}).X, Normalize({-NaN, 1, 0}).Y}) EXPECT_TRUE(std::isnan(C) && std::signbit(C));
 }
 
-TEST(ObjWriter, WorkedExample) {
+TEST(FloatFormat, MatchesPrintfOnEveryExponentSpecialValuesAndTies) {
+    const auto Expect = [](uint32_t Bits) {
+        const float F = std::bit_cast<float>(Bits);
+        char Mine[FixedMaxChars], Theirs[400];
+        std::snprintf(Theirs, sizeof Theirs, "%f", static_cast<double>(F));
+        ASSERT_EQ(std::string(Mine, FormatFixed6(Mine, F)), Theirs) << std::hex << Bits;
+    };
+    // Both signs of every exponent, with fractions at the edges, in the middle and at random.
+    for (uint32_t Sign : {0u, 0x80000000u})
+        for (uint32_t Exp = 0; Exp < 256; Exp++)
+            for (uint32_t Fraction : {0u, 1u, 2u, 0x400000u, 0x7FFFFEu, 0x7FFFFFu, 0x123457u, 0x5A5A5Au})
+                Expect(Sign | Exp << 23 | Fraction);
+    // Odd multiples of 1/128 lie exactly halfway between two millionths; so do
+    // their neighbours' neighbours on both sides after rounding to float.
+    for (int k = -4001; k <= 4001; k += 2) {
+        const uint32_t Tie = std::bit_cast<uint32_t>(static_cast<float>(k) / 128.0f);
+        for (uint32_t Near : {Tie - 1, Tie, Tie + 1}) Expect(Near);
+    }
+}
+
+TEST(ObjWriter, WorkedExampleNumbersPast32767AndAFailedSave) {
     ModelBuilder B;
     for (float Y : {0.0f, 1.0f})
         for (float X : {0.0f, 1.0f}) B.Vertices.push_back({X, Y, 0, 1, 1, 2, 2, X, Y, 0});
@@ -52,17 +73,8 @@ TEST(ObjWriter, WorkedExample) {
                         "vt  0.000000 1.000000 0.000000\nvt  1.000000 1.000000 0.000000\n# 4 texture vertices\n\n"
                         "vn  -0.333333 -0.666667 -0.666667\n# 1 vertex normals\n\n"
                         "g Obj1\ns 1\nf 1/1/1 2/2/1 3/3/1\nf 2/2/1 3/3/1 4/4/1\n# 2 faces\n\ng\n");
-}
-
-TEST(ObjWriter, AFileThatCannotBeWrittenIsNamedWithTheReason) {
-    char Path[256] = "/nonexistent-folder/m";
-    std::vector<std::string> Failed;
-    EXPECT_FALSE(SaveOBJ(Path, QMobject{}, &Failed));
-    EXPECT_EQ(Failed, std::vector<std::string>{"/nonexistent-folder/m.obj: No such file or directory"});
-}
-
-TEST(ObjWriter, NumbersContinueAcrossObjectsPast32767) {
-    ModelBuilder B;
+    // 17 objects of 2000 distinct vertices: numbers continue from object to object.
+    B = ModelBuilder{};
     std::vector<int16_t> Strip(2000);
     std::iota(Strip.begin(), Strip.end(), int16_t{0});
     for (float v = 0; v < 2000; v++) B.Vertices.push_back({v, 0, 0, 1, 0, 0, 1, v, 1, 0});
@@ -71,4 +83,9 @@ TEST(ObjWriter, NumbersContinueAcrossObjectsPast32767) {
         B.Objects.push_back({0.5f, {o}, Strip});
     }
     EXPECT_NE(ObjOf(B).find("\nf 33998/33998/17 33999/33999/17 34000/34000/17\n"), std::string::npos);
+    // A file that cannot be written is named with the reason.
+    char Path[256] = "/nonexistent-folder/m";
+    std::vector<std::string> Failed;
+    EXPECT_FALSE(SaveOBJ(Path, QMobject{}, &Failed));
+    EXPECT_EQ(Failed, std::vector<std::string>{"/nonexistent-folder/m.obj: No such file or directory"});
 }
