@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "geometry/ObjWriter.h"
-#include "model/TextureScan.h"
 #include "texture/TextureExport.h"
 
 namespace {
@@ -56,9 +55,8 @@ std::string ExerciseModel(const uint8_t* Data, size_t Size) {
     Texture* Textures = nullptr;
     TexturesScan(Buff, static_cast<int>(Size), Count, Textures, Report);
     Check("OBJ stream failed", !WriteOBJ(Obj, Model), 0, Size);
-    std::vector<std::string> Failed;
     const auto Sink = [&](const std::string&, BMP& Image, std::string&) { return Images++, Image.WriteToStream(Bmp); };
-    ExportTextures("fuzz", Count, Textures, Buff, static_cast<int>(Size), Sink, &Failed, Report);
+    ExportTextures("fuzz", Count, Textures, Buff, static_cast<int>(Size), Sink, nullptr, Report);
     ReleaseTextures(Textures);
     Armed = false;
     WriteOBJ(Text, Model);

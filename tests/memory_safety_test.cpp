@@ -12,9 +12,7 @@ TEST(MemorySafety, EveryPrefixOfTheSeedModelsAndEveryCorpusFile) {
     for (const auto& Entry : std::filesystem::directory_iterator(QM_CORPUS))
         Files.push_back(ReadFileBytes(Entry.path().string()));
     ASSERT_GT(Files.size(), 10u);
-    uint64_t Obj = 0;
     for (size_t f = 0; f < Files.size(); f++)  // the two seed models whole and cut, the corpus files whole
         for (size_t Size = f < 2 ? 0 : Files[f].size(); Size <= Files[f].size(); Size++)
-            Obj += ExerciseModel(Files[f].data(), Size).size();
-    EXPECT_GT(Obj, 0u);
+            ExerciseModel(Files[f].data(), Size);
 }

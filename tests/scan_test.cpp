@@ -43,10 +43,9 @@ TEST(GeometryScan, MarkerBoundsSpacingAndDeclaredCount) {
     EXPECT_EQ(Markers(B, 9), (std::vector<int>{100, 181, 222}));  // 140 lies within 40 bytes of 100
     EXPECT_EQ(Markers(B, 2), (std::vector<int>{100, 181}));
     EXPECT_TRUE(Markers(B, 0).empty() && Markers(B, -1).empty());
-    B.resize(222 + 17);  // a candidate must start below size - 16
-    EXPECT_EQ(Markers(B, 9).back(), 222);
-    B.resize(222 + 16);
-    EXPECT_EQ(Markers(B, 9).back(), 181);
+    // A candidate must start below size - 16.
+    EXPECT_EQ(Markers(Bytes(B.begin(), B.begin() + 222 + 17), 9).back(), 222);
+    EXPECT_EQ(Markers(Bytes(B.begin(), B.begin() + 222 + 16), 9).back(), 181);
 }
 
 TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
@@ -95,7 +94,7 @@ TEST(GeometryScan, SectionsOutsideTheBufferAreCutAndPalettesInsideKeptWhole) {
     ReleaseModel(M);
 }
 
-TEST(TextureScan, EntriesFollowMarkerSpacing) {
+TEST(TextureScan, EntriesFollowMarkerSpacingAndTheReportAPlausibleCount) {
     const auto Entries = [](std::vector<size_t> At, int TexStart, size_t Size = 3000) {
         Bytes B(Size, 0);
         for (size_t m : At) {
@@ -120,9 +119,7 @@ TEST(TextureScan, EntriesFollowMarkerSpacing) {
     Bytes Stray(100, 1);  // 0x99 after bytes that are not zero is no marker
     Stray[50] = 0x99;
     EXPECT_EQ(FindTextures(Stray.data(), 100, 0).back().StartLine, 8);
-}
-
-TEST(TextureScan, ReportUsesThePlausibleHeaderCount) {
+    // The report uses the header's count when it is plausible.
     const auto Report = [](int32_t Count) {
         Bytes B(2000, 0);
         PutU32(B, 8, static_cast<uint32_t>(Count)), PutU32(B, 12, 1000);
