@@ -49,7 +49,17 @@ struct Dialogue : testing::Test {
 
 }  // namespace
 
-TEST_F(Dialogue, TokensBlankLinesThePauseAndTheLongestPath) {
+TEST_F(Dialogue, EarlyErrorsTokensBlankLinesThePauseAndTheLongestPath) {
+    const std::pair<std::string, std::string> Cases[] = {
+        {"", "Error: input ended before a model path was given"},
+        {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
+        {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
+        {Path("m") + "\nab", "Error: cannot open model file " + Path("m") + ": No such file or directory"}};
+    for (const auto& [Input, Line] : Cases) EXPECT_EQ(Run(Input, 1), Banner + "\n" + Line + "\n" + Pause);
+    EXPECT_EQ(Left, "b");  // the pause took the line end and one more character
+    EXPECT_TRUE(Run(Sample + "\n  \n", 1)
+                    .ends_with("Save file path: \nError: input ended before a save file path was given\n" + Pause));
+    EXPECT_TRUE(Files().empty());
     // Two words on one line: the second is the save path; the pause takes two characters.
     EXPECT_EQ(Run("\n\n" + Sample + " \n\n" + Path("a") + " rest\n", 0), Demo);
     EXPECT_EQ(Left, "est\n");
@@ -61,19 +71,6 @@ TEST_F(Dialogue, TokensBlankLinesThePauseAndTheLongestPath) {
     Long.insert(Long.rfind('/'), 255 - Long.size(), '/');
     EXPECT_EQ(Run(Long + "\n" + Path("b") + "\n", 0), Demo);
     EXPECT_EQ(Run("/" + Long + "\nx\n", 1), Banner + "\nError: the model path is longer than 255 characters\n" + Pause);
-}
-
-TEST_F(Dialogue, EarlyErrorsPauseAndWriteNothing) {
-    const std::pair<std::string, std::string> Cases[] = {
-        {"", "Error: input ended before a model path was given"},
-        {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
-        {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
-        {Path("m") + "\nab", "Error: cannot open model file " + Path("m") + ": No such file or directory"}};
-    for (const auto& [Input, Line] : Cases) EXPECT_EQ(Run(Input, 1), Banner + "\n" + Line + "\n" + Pause);
-    EXPECT_EQ(Left, "b");  // the pause took the line end and one more character
-    EXPECT_TRUE(Run(Sample + "\n  \n", 1)
-                    .ends_with("Save file path: \nError: input ended before a save file path was given\n" + Pause));
-    EXPECT_TRUE(Files().empty());
 }
 
 TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {

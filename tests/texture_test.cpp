@@ -18,14 +18,12 @@ struct Exported {
 Exported Export(const std::vector<Texture>& Entries, const std::vector<uint8_t>& Buffer) {
     Exported E;
     std::ostringstream Log;
-    ExportTextures(
-        "out/m", static_cast<int>(Entries.size()), Entries.data(), Buffer.data(), static_cast<int>(Buffer.size()),
-        [&](const std::string& Name, BMP& Image, std::string&) {
-            std::ostringstream File;
-            E.Names.push_back(Name);
-            return Image.WriteToStream(File) && (E.Files.push_back(File.str()), true);
-        },
-        &E.Failed, Log);
+    const auto Sink = [&](const std::string& Name, BMP& Image, std::string&) {
+        std::ostringstream File;
+        return Image.WriteToStream(File) && (E.Names.push_back(Name), E.Files.push_back(File.str()), true);
+    };
+    ExportTextures("out/m", static_cast<int>(Entries.size()), Entries.data(), Buffer.data(),
+                   static_cast<int>(Buffer.size()), Sink, &E.Failed, Log);
     E.Log = Log.str();
     return E;
 }
@@ -55,7 +53,7 @@ TEST(TextureExport, PixelsMatchTheWholeImageDecoderOnEverySide) {
     }
 }
 
-TEST(TextureExport, EmptySidesGiveTheBlankPixelAndDataOutsideIsRefused) {
+TEST(TextureExport, EmptySidesGiveTheBlankPixelDataOutsideAndPastTheBudgetIsRefused) {
     std::vector<uint8_t> Buffer(200);
     const Exported E = Export({{0, 8, 0}, {-4, -4, 0}, {8, 8, 190}, {4, 4, -8}, {4, 4, 184}}, Buffer);
     ASSERT_EQ(E.Names, (std::vector<std::string>{"out/m_tex0.bmp", "out/m_tex1.bmp", "out/m_tex4.bmp"}));
@@ -67,9 +65,6 @@ TEST(TextureExport, EmptySidesGiveTheBlankPixelAndDataOutsideIsRefused) {
     const std::string Warning = "BMP Warning: User attempted to set a non-positive width or height.\n"
                                 "             Size remains unchanged at 1 x 1.\n";
     EXPECT_EQ(E.Log, Warning + Warning);
-}
-
-TEST(TextureExport, EntriesAreDecodedUpToEightTimesTheFilesSize) {
     // Ten 16 x 16 entries on one 300-byte file: the tenth would pass 8 x 300 block bytes.
     const Exported Many = Export(std::vector<Texture>(10, {16, 16, 0}), std::vector<uint8_t>(300));
     EXPECT_EQ(Many.Files.size(), 9u);
