@@ -27,7 +27,7 @@ struct ShortStream : std::streambuf, std::ostream {
 
 }  // namespace
 
-TEST(Bmp, HeadersRowsAndPixelsOfA32BitFile) {
+TEST(Bmp, HeadersRowsAndPixelsAtEveryDepth) {
     BMP Image;
     ASSERT_TRUE(Image.SetSize(3, 2) && Image.SetBitDepth(32));
     *Image(0, 0) = {1, 2, 3, 4};
@@ -48,10 +48,7 @@ TEST(Bmp, HeadersRowsAndPixelsOfA32BitFile) {
     EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
     ASSERT_TRUE(Image.SetSize(2048, 2048));  // a file size that needs all four bytes
     EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 2048 * 2048);
-}
-
-TEST(Bmp, OtherDepthsPadRowsAndCarryAGreyTable) {
-    // A 3 x 2 image whose pixel (0, 1), the first of the first stored row, is dark (red 128, green 64, blue 32:
+    // The other depths pad rows to four bytes and carry a grey table up to 8 bits. A 3 x 2 image whose pixel (0, 1), the first of the first stored row, is dark (red 128, green 64, blue 32:
     // grey 79) and the rest white.
     struct Case { int Depth; uint32_t OffBits, Size; std::string FirstRow; } Cases[] = {
         {24, 54, 54 + 2 * 12, std::string("\x20\x40\x80\xFF\xFF\xFF\xFF\xFF\xFF\0\0\0", 12)},
@@ -60,11 +57,11 @@ TEST(Bmp, OtherDepthsPadRowsAndCarryAGreyTable) {
         {4, 54 + 64, 54 + 64 + 2 * 4, std::string("\x5F\xF0\0\0", 4)},
         {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x60\0\0\0", 4)}};
     for (const Case& C : Cases) {
-        BMP Image;
-        Image.SetSize(3, 2);
-        *Image(0, 1) = {32, 64, 128, 0};
-        ASSERT_TRUE(Image.SetBitDepth(C.Depth));
-        const std::string F = Stored(Image);
+        BMP Small;
+        Small.SetSize(3, 2);
+        *Small(0, 1) = {32, 64, 128, 0};
+        ASSERT_TRUE(Small.SetBitDepth(C.Depth));
+        const std::string F = Stored(Small);
         ASSERT_EQ(F.size(), C.Size) << C.Depth;
         const uint32_t LastGrey = C.Depth <= 8 ? 0x00FFFFFFu : Word(F, 50);  // white, when there is a table
         EXPECT_EQ((std::vector<uint32_t>{Word(F, 2), Word(F, 10), Word(F, 28, 2), Word(F, C.OffBits - 4)}),
