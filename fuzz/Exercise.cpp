@@ -48,8 +48,7 @@ std::string ExerciseModel(const uint8_t* Data, size_t Size) {
     std::ostream Report(&ReportBuf), Obj(&ObjBuf), Bmp(&BmpBuf);
     std::ostringstream Text;
     uint64_t Images = 0;
-    Live = Peak = 0;
-    Armed = true;
+    Live = Peak = 0, Armed = true;
     QMobject Model = BufferScan(Buff, static_cast<int>(Size), Report);
     int Count = -1;
     Texture* Textures = nullptr;

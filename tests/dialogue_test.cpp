@@ -74,11 +74,10 @@ TEST_F(Dialogue, EarlyErrorsTokensBlankLinesThePauseAndTheLongestPath) {
 }
 
 TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
-    const std::vector<uint8_t> Model = ReadFileBytes(Sample);
-    WriteFileBytes(Path("m.obj"), Model);
+    fs::copy_file(Sample, Path("m.obj"));
     const std::string Line = "Error: could not write " + Path("m.obj") + ": it is the model file\n";
     EXPECT_TRUE(Run(Path("m.obj") + "\n" + Path("m") + "\n", 1).ends_with("\nSaving textures...\n" + Line + Pause));
-    EXPECT_EQ(ReadFileBytes(Path("m.obj")), Model);
+    EXPECT_EQ(ReadFileBytes(Path("m.obj")), ReadFileBytes(Sample));
     EXPECT_EQ(Files().size(), 4u);  // the model and three textures
     // Names past the system's limit: each output fails on its own, nothing is left behind.
     const fs::path Back = fs::current_path();

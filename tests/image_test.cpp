@@ -48,8 +48,8 @@ TEST(Bmp, HeadersRowsAndPixelsAtEveryDepth) {
     EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
     ASSERT_TRUE(Image.SetSize(2048, 2048));  // a file size that needs all four bytes
     EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 2048 * 2048);
-    // The other depths pad rows to four bytes and carry a grey table up to 8 bits. A 3 x 2 image whose pixel (0, 1), the first of the first stored row, is dark (red 128, green 64, blue 32:
-    // grey 79) and the rest white.
+    // The other depths pad rows to four bytes and carry a grey table up to 8 bits. A 3 x 2 image whose pixel
+    // (0, 1), the first of the first stored row, is dark (red 128, green 64, blue 32: grey 79) and the rest white.
     struct Case { int Depth; uint32_t OffBits, Size; std::string FirstRow; } Cases[] = {
         {24, 54, 54 + 2 * 12, std::string("\x20\x40\x80\xFF\xFF\xFF\xFF\xFF\xFF\0\0\0", 12)},
         {16, 54, 54 + 2 * 8, std::string("\x04\x41\xFF\x7F\xFF\x7F\0\0", 8)},
@@ -78,16 +78,12 @@ TEST(Bmp, WarningsAndErrorsVerbatim) {
     EXPECT_FALSE(Image.SetSize(0, 5) || Image.SetSize(5, -1) || Image.SetBitDepth(2));
     EXPECT_EQ(Image(1, 1)->Blue, 9);
     EXPECT_TRUE(Image(-1, 5) == Image(0, 3) && Image(4, 0) == Image(3, 0) && Image(0, 4) == Image(0, 3));
-    EXPECT_FALSE(Image.WriteToFile("/nonexistent-folder/x.bmp"));
     const std::string Size = "BMP Warning: User attempted to set a non-positive width or height.\n"
                              "             Size remains unchanged at 4 x 4.\n";
     const std::string Clamp = "BMP Warning: Attempted to access non-existent pixel;\n"
                               "             Truncating request to fit in the range [0,3] x [0,3].\n";
-    EXPECT_EQ(Log.str(), Size + Size +
-                             "BMP Warning: User attempted to set unsupported bit depth 2.\n"
-                             "             Bit depth remains unchanged at 24.\n" +
-                             Clamp + Clamp + Clamp +
-                             "BMP Error: Cannot open file /nonexistent-folder/x.bmp for output.\n");
+    EXPECT_EQ(Log.str(), Size + Size + "BMP Warning: User attempted to set unsupported bit depth 2.\n"
+                                       "             Bit depth remains unchanged at 24.\n" + Clamp + Clamp + Clamp);
     Image.SetBitDepth(32);
     for (int Room : {0, 54, 54 + 16 + 5}) {
         Log.str("");
