@@ -85,8 +85,7 @@ TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
     const std::string Long(252, 'n'), Refused = Run(Sample + "\n" + Long + "\n", 1);
     fs::current_path(Back);
     for (const char* End : {".obj", "_tex0.bmp", "_tex2.bmp"})
-        EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"), std::string::npos)
-            << End;
+        EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"), std::string::npos);
     EXPECT_EQ(Files().size(), 4u);
     std::istringstream In(Sample + "\n" + Path("c") + "\n");
     std::ostream Broken(nullptr);  // every write fails
