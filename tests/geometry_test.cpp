@@ -73,11 +73,13 @@ TEST(ObjWriter, WorkedExampleNumbersPast32767AndAFailedSave) {
                         "vt  0.000000 1.000000 0.000000\nvt  1.000000 1.000000 0.000000\n# 4 texture vertices\n\n"
                         "vn  -0.333333 -0.666667 -0.666667\n# 1 vertex normals\n\n"
                         "g Obj1\ns 1\nf 1/1/1 2/2/1 3/3/1\nf 2/2/1 3/3/1 4/4/1\n# 2 faces\n\ng\n");
-    // 17 objects of 2000 distinct vertices: numbers continue from object to object.
+    // 17 objects of 2000 distinct values: numbers continue from object to object. Each strip ends with a copy of
+    // vertex 1000, whose values are found again after the value tables have grown.
     B = ModelBuilder{};
-    std::vector<int16_t> Strip(2000);
+    std::vector<int16_t> Strip(2001);
     std::iota(Strip.begin(), Strip.end(), int16_t{0});
     for (float v = 0; v < 2000; v++) B.Vertices.push_back({v, 0, 0, 1, 0, 0, 1, v, 1, 0});
+    B.Vertices.push_back(B.Vertices[1000]);
     for (int16_t o = 1; o <= 17; o++) {
         B.Mats1.push_back(ModelBuilder::Translation(0, o, 0));
         B.Objects.push_back({0.5f, {o}, Strip});
