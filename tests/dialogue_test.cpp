@@ -15,10 +15,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // The sample session's transcript: the banner ends at the first prompt, the save dialogue starts at "File object".
-const std::string Demo = [] {
-    const std::vector<uint8_t> Bytes = ReadFileBytes(QM_EXPECTED "/demo.txt");
-    return std::string(Bytes.begin(), Bytes.end());
-}();
+const std::vector<uint8_t> DemoBytes = ReadFileBytes(QM_EXPECTED "/demo.txt");
+const std::string Demo(DemoBytes.begin(), DemoBytes.end());
 const std::string Banner = Demo.substr(0, Demo.find("path: ") + 6), Pause = "\nPress Enter to exit\n";
 const std::string AskedToEnd = Demo.substr(Demo.find("\nFile object"));
 const std::string Sample = QM_SAMPLES "/demo.qm";
@@ -59,6 +57,8 @@ TEST_F(Dialogue, EarlyErrorsTokensBlankLinesThePauseAndTheLongestPath) {
     EXPECT_EQ(Left, "b");  // the pause took the line end and one more character
     EXPECT_TRUE(Run(Sample + "\n  \n", 1)
                     .ends_with("Save file path: \nError: input ended before a save file path was given\n" + Pause));
+    EXPECT_TRUE(Run(Sample + "\n" + Path("s") + '\0' + "x\n", 1)  // a NUL would cut the name to another
+                    .ends_with("Save file path: \nError: the save file path contains a NUL character\n" + Pause));
     EXPECT_TRUE(Files().empty());
     // Two words on one line: the second is the save path; the pause takes two characters.
     EXPECT_EQ(Run("\n\n" + Sample + " \n\n" + Path("a") + " rest\n", 0), Demo);

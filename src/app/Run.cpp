@@ -20,12 +20,13 @@ namespace {
 
 constexpr int PathCapacity = 256;  // 255 characters and the NUL
 
-enum class TokenResult { Read, EndOfInput, TooLong };
+enum class TokenResult { Read, EndOfInput, TooLong, HasNul };
 
 // Reads one whitespace-delimited token into Dest (PathCapacity bytes): white
 // space before it is skipped, the white space after it stays unread. A token
-// longer than 255 characters is refused rather than cut, since a cut path
-// would silently name another file; it is consumed and Dest is left empty.
+// longer than 255 characters, or holding a NUL character, is refused rather
+// than cut, since a cut path would silently name another file; it is consumed
+// and Dest is left empty.
 TokenResult ReadToken(std::istream& In, char* Dest) {
     using Traits = std::istream::traits_type;
     auto IsSpace = [](int C) { return std::isspace(static_cast<unsigned char>(C)) != 0; };
@@ -36,17 +37,18 @@ TokenResult ReadToken(std::istream& In, char* Dest) {
     }
     if (C == Traits::eof()) return TokenResult::EndOfInput;
     int Length = 0;
-    bool TooLong = false;
+    bool TooLong = false, HasNul = false;
     while (C != Traits::eof() && !IsSpace(C)) {
         In.get();
+        HasNul = HasNul || C == 0;
         if (Length < PathCapacity - 1)
             Dest[Length++] = static_cast<char>(C);
         else
             TooLong = true;
         C = In.peek();
     }
-    Dest[TooLong ? 0 : Length] = '\0';
-    return TooLong ? TokenResult::TooLong : TokenResult::Read;
+    Dest[TooLong || HasNul ? 0 : Length] = '\0';
+    return TooLong ? TokenResult::TooLong : HasNul ? TokenResult::HasNul : TokenResult::Read;
 }
 
 // Prompts and reads a path; when there is none, ends the prompt's line and
@@ -57,9 +59,10 @@ bool AskPath(std::istream& In, std::ostream& Out, const char* Prompt, const char
     const TokenResult Result = ReadToken(In, Dest);
     if (Result == TokenResult::Read) return true;
     Out << std::endl;
-    Problem = Result == TokenResult::EndOfInput
-                  ? "Error: input ended before a " + std::string(What) + " was given"
-                  : "Error: the " + std::string(What) + " is longer than 255 characters";
+    const std::string Name = What;
+    Problem = Result == TokenResult::EndOfInput ? "Error: input ended before a " + Name + " was given"
+              : Result == TokenResult::TooLong  ? "Error: the " + Name + " is longer than 255 characters"
+                                                : "Error: the " + Name + " contains a NUL character";
     return false;
 }
 
