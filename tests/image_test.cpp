@@ -48,18 +48,19 @@ TEST(Bmp, HeadersRowsAndPixelsAtEveryDepth) {
     EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
     ASSERT_TRUE(Image.SetSize(2048, 2048));  // a file size that needs all four bytes
     EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 2048 * 2048);
-    // The other depths pad rows to four bytes and carry a grey table up to 8 bits. A 3 x 2 image whose pixel
-    // (0, 1), the first of the first stored row, is dark (red 128, green 64, blue 32: grey 79) and the rest white.
+    // The other depths pad rows to four bytes and carry a grey table up to 8 bits. An 8 x 2 image whose first
+    // stored row starts with two dark pixels (grey 79 and 64), the rest white; at 1 bit, its last pixel ends a byte.
     struct Case { int Depth; uint32_t OffBits, Size; std::string FirstRow; } Cases[] = {
-        {24, 54, 54 + 2 * 12, std::string("\x20\x40\x80\xFF\xFF\xFF\xFF\xFF\xFF\0\0\0", 12)},
-        {16, 54, 54 + 2 * 8, std::string("\x04\x41\xFF\x7F\xFF\x7F\0\0", 8)},
-        {8, 54 + 1024, 54 + 1024 + 2 * 4, std::string("\x4F\xFF\xFF\0", 4)},
-        {4, 54 + 64, 54 + 64 + 2 * 4, std::string("\x5F\xF0\0\0", 4)},
-        {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x60\0\0\0", 4)}};
+        {24, 54, 54 + 2 * 24, "\x20\x40\x80\x53\x3D\x3D\xFF\xFF\xFF"},
+        {16, 54, 54 + 2 * 16, "\x04\x41\xEA\x1C\xFF\x7F"},
+        {8, 54 + 1024, 54 + 1024 + 2 * 8, "\x4F\x40\xFF"},
+        {4, 54 + 64, 54 + 64 + 2 * 4, "\x54\xFF\xFF\xFF"},
+        {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x3F\0\0\0", 4)}};
     for (const Case& C : Cases) {
         BMP Small;
-        Small.SetSize(3, 2);
+        Small.SetSize(8, 2);
         *Small(0, 1) = {32, 64, 128, 0};
+        *Small(1, 1) = {83, 61, 61, 0};
         ASSERT_TRUE(Small.SetBitDepth(C.Depth));
         const std::string F = Stored(Small);
         ASSERT_EQ(F.size(), C.Size) << C.Depth;
