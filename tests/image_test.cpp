@@ -44,10 +44,11 @@ TEST(Bmp, HeadersRowsAndPixelsAtEveryDepth) {
     EXPECT_FALSE(Image.Write32bitRow(Row, 11, 0) || Image.Write32bitRow(Row, 12, 2));
     EXPECT_TRUE(Image.Write32bitRow(Row, 12, 0) && std::string(Row, Row + 12) == "\1\2\3\4" + Blank + Blank);
     // A row to overwrite is the same row.
-    EXPECT_TRUE(Image.RowToOverwrite(-1) == nullptr && Image.RowToOverwrite(2) == nullptr);
+    EXPECT_TRUE(Image.RowToOverwrite(-1) == nullptr && Image.RowToOverwrite(2) == nullptr && Image.Row(2) == nullptr);
     EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
-    ASSERT_TRUE(Image.SetSize(2048, 2048));  // a file size that needs all four bytes
-    EXPECT_EQ(Word(Stored(Image), 2), 54u + 4 * 2048 * 2048);
+    // A file size that needs all four bytes, and blank rows wider than one fill run up to their last pixel.
+    ASSERT_TRUE(Image.SetSize(2048, 2048));
+    EXPECT_TRUE(Word(Stored(Image), 2) == 54u + 4 * 2048 * 2048 && Stored(Image).ends_with(Blank));
     // The other depths pad rows to four bytes and carry a grey table up to 8 bits. An 8 x 2 image whose first
     // stored row starts with two dark pixels (grey 79 and 64), the rest white; at 1 bit, its last pixel ends a byte.
     struct Case { int Depth; uint32_t OffBits, Size; std::string FirstRow; } Cases[] = {

@@ -110,6 +110,7 @@ TEST(TextureScan, EntriesFollowMarkerSpacingAndTheReportAPlausibleCount) {
     EXPECT_EQ(Entries({1000, 1500}, 1000), (std::vector<int>{1500, -1, 1508}));
     EXPECT_EQ(Entries({1000}, 499), (std::vector<int>{0, 0, 507, 1000, -1, 1008}));
     EXPECT_EQ(Entries({1000}, 500), (std::vector<int>{1000, -1, 1008}));
+    EXPECT_EQ(Entries({1000}, 1001).back(), 1009);  // a marker that starts before the region is none
     EXPECT_EQ(Entries({2993}, 1000), (std::vector<int>{0, 0, 1008}));  // runs past the end: none found
     EXPECT_EQ(Entries({2992}, 2500), (std::vector<int>{2992, -1, 3000}));
     EXPECT_EQ(Entries({0}, -1000), (std::vector<int>{0, 0, -992, 0, 0, 8}));

@@ -61,6 +61,7 @@ nodir/out
 '
 check "failed write: status 1" [ "$rc" -eq 1 ]
 check "failed write: transcript" diff -u "$EXPECTED/failed-write.txt" "$WORK/out.txt"
+check "failed write: a reason on each Error line" [ "$(grep -c '^Error: could not write .*: .' "$WORK/raw.txt")" -eq 4 ]
 check "failed write: no file left" only demo.qm
 
 fresh; mkdir out.obj; qm 'demo.qm
