@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "ModelBuilder.h"
-#include "app/OutputFile.h"
+#include "io/OutputFile.h"
 #include "app/Run.h"
 
 namespace fs = std::filesystem;

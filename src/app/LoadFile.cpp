@@ -1,7 +1,7 @@
 // Model file loader: size by seeking to the end, then one bulk read.
 #include "app/LoadFile.h"
 
-#include "app/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/LoadFile.h"
-#include "app/OutputFile.h"
+#include "io/OutputFile.h"
 #include "geometry/ObjWriter.h"
 #include "model/GeometryScan.h"
 #include "model/TextureScan.h"

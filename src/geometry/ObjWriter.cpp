@@ -12,7 +12,7 @@
 #include <memory>
 #include <random>
 
-#include "app/OutputFile.h"
+#include "io/OutputFile.h"
 #include "geometry/FloatFormat.h"
 
 namespace {

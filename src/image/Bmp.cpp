@@ -1,7 +1,7 @@
 // The BMP image class: pixel storage, clamped access, and the little-endian file writer.
 #include "image/Bmp.h"
 
-#include "app/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <algorithm>
 #include <array>

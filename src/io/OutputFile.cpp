@@ -1,5 +1,5 @@
 // Output files written under a temporary name and renamed into place when complete.
-#include "app/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <cerrno>
 #include <csignal>
