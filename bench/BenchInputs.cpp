@@ -39,8 +39,8 @@ const std::vector<uint8_t>& BigModelBytes() {
 
 const std::string& BigModelPath() {
     static const TempFile File = [] {
-        const std::filesystem::path Dir = std::filesystem::temp_directory_path() /
-                                          ("qmbench-" + std::to_string(::getpid()));
+        const std::filesystem::path Dir =
+            std::filesystem::temp_directory_path() / ("qmbench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(Dir);
         TempFile F{(Dir / "big.qm").string()};
         WriteFileBytes(F.Path, BigModelBytes());
@@ -69,7 +69,8 @@ const std::vector<float>& Coordinates() {
                 const Mat4x4& Mat = M.Mats1[M.ObjectsUsedMat[o][M.UsedMatrix[v]]];
                 const Vector4f P = VMulMat(Mat, M.Vertices[v]);
                 const Vector3f N = Normalize(NMulMat(Mat, M.Normals[v]));
-                for (float F : {P.X, P.Y, P.Z, M.TexCoords[v].X, M.TexCoords[v].Y, -N.X, -N.Y, -N.Z})
+                for (float F :
+                     {P.X, P.Y, P.Z, M.TexCoords[v].X, M.TexCoords[v].Y, -N.X, -N.Y, -N.Z})
                     Out.push_back(F);
             }
             From = To;

@@ -82,8 +82,10 @@ inline std::vector<BuilderVertex> GridVertices() {
             X.X = static_cast<float>(0.25 * c - 20.0);
             X.Y = static_cast<float>(0.25 * r - 25.0);
             X.Z = static_cast<float>(Height);
-            X.NX = static_cast<int16_t>(std::lround(-1000 * 0.17 * std::cos(0.1 * c) * std::cos(0.13 * r)));
-            X.NY = static_cast<int16_t>(std::lround(1000 * 0.221 * std::sin(0.1 * c) * std::sin(0.13 * r)));
+            X.NX = static_cast<int16_t>(
+                std::lround(-1000 * 0.17 * std::cos(0.1 * c) * std::cos(0.13 * r)));
+            X.NY = static_cast<int16_t>(
+                std::lround(1000 * 0.221 * std::sin(0.1 * c) * std::sin(0.13 * r)));
             X.NZ = 1000;
             // A record's bytes 16..27 are zero, so a normal whose first non-zero
             // byte is 0x99 would form a texture marker: nudge such values by one.
@@ -141,7 +143,8 @@ inline ModelBuilder GeometryBuilder(int Objects, int EntriesPerObject) {
 // small ones; about 14 MB.
 inline std::vector<uint8_t> MakeBigModel() {
     ModelBuilder B = GeometryBuilder(8, 30000);
-    for (int t = 0; t < 12; t++) B.Textures.push_back({1024, 1024, CheapDxt5Blocks(1024, 1024, t + 1)});
+    for (int t = 0; t < 12; t++)
+        B.Textures.push_back({1024, 1024, CheapDxt5Blocks(1024, 1024, t + 1)});
     B.Textures.push_back({64, 64, CheapDxt5Blocks(64, 64, 100)});
     B.Textures.push_back({32, 16, CheapDxt5Blocks(32, 16, 101)});
     B.Textures.push_back({8, 8, CheapDxt5Blocks(8, 8, 102)});

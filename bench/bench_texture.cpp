@@ -1,4 +1,5 @@
-// Texture export to BMP bytes in memory, against the bare libsquish decode loop and memcpy of the BMP bytes.
+// Texture export to BMP bytes in memory, against the bare libsquish decode loop and memcpy of the
+// BMP bytes.
 #include <benchmark/benchmark.h>
 
 #include <squish.h>
@@ -27,7 +28,8 @@ struct Directory {
         std::ostringstream Quiet;
         TexturesScan(Buff, static_cast<int>(Bytes.size()), Count, Textures, Quiet);
         for (int t = 0; t < Count; t++)
-            BmpBytes += 54 + 4 * static_cast<size_t>(Textures[t].Width) * static_cast<size_t>(Textures[t].Height);
+            BmpBytes += 54 + 4 * static_cast<size_t>(Textures[t].Width) *
+                                 static_cast<size_t>(Textures[t].Height);
     }
 };
 
@@ -40,13 +42,16 @@ void BM_Texture_Export(benchmark::State& State) {
     const Directory& D = Dir();
     MemorySink Sink(D.BmpBytes + 4096);
     std::ostream Out(&Sink);
-    const TextureSink ToMemory = [&Out](const std::string&, BMP& Image, std::string&) { return Image.WriteToStream(Out); };
+    const TextureSink ToMemory = [&Out](const std::string&, BMP& Image, std::string&) {
+        return Image.WriteToStream(Out);
+    };
     // One export before timing, so the sink's memory is touched as the floors' buffers are.
-    ExportTextures("bench", D.Count, D.Textures, D.Bytes.data(), static_cast<int>(D.Bytes.size()), ToMemory);
+    ExportTextures("bench", D.Count, D.Textures, D.Bytes.data(), static_cast<int>(D.Bytes.size()),
+                   ToMemory);
     for (auto _ : State) {
         Sink.Clear();
-        ExportTextures("bench", D.Count, D.Textures, D.Bytes.data(), static_cast<int>(D.Bytes.size()),
-                       ToMemory);
+        ExportTextures("bench", D.Count, D.Textures, D.Bytes.data(),
+                       static_cast<int>(D.Bytes.size()), ToMemory);
         benchmark::DoNotOptimize(Sink.Data().data());
     }
     if (Sink.Data().size() != D.BmpBytes) State.SkipWithError("unexpected BMP byte count");
@@ -61,7 +66,8 @@ void BM_Texture_DecodeFloor(benchmark::State& State) {
     for (auto _ : State)
         for (int t = 0; t < D.Count; t++) {
             const Texture& T = D.Textures[t];
-            const size_t Blocks = static_cast<size_t>((T.Width + 3) / 4) * static_cast<size_t>((T.Height + 3) / 4);
+            const size_t Blocks =
+                static_cast<size_t>((T.Width + 3) / 4) * static_cast<size_t>((T.Height + 3) / 4);
             const uint8_t* Data = D.Bytes.data() + T.StartLine;
             for (size_t b = 0; b < Blocks; b++) {
                 squish::Decompress(Pixels, Data + 16 * b, squish::kDxt5);

@@ -53,8 +53,9 @@ void Worker() {
         Check(s * Slice, (s + 1) * Slice);
         const uint64_t Done = ++SlicesDone;
         if (Done % 64 == 0)
-            std::fprintf(stderr, "%.1f%% checked\n", 100.0 * static_cast<double>(Done * Slice) /
-                                                          static_cast<double>(AllPatterns));
+            std::fprintf(
+                stderr, "%.1f%% checked\n",
+                100.0 * static_cast<double>(Done * Slice) / static_cast<double>(AllPatterns));
     }
 }
 

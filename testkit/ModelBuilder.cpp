@@ -72,7 +72,8 @@ std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8
         for (int bx = 0; bx < Width / 4; bx++) {
             uint8_t Pixels[64], Block[16];
             for (int b = 0; b < 16; b++)
-                std::memcpy(Pixels + 4 * b, &Rgba[(size_t(by * 4 + b / 4) * Width + bx * 4 + b % 4) * 4], 4);
+                std::memcpy(Pixels + 4 * b,
+                            &Rgba[(size_t(by * 4 + b / 4) * Width + bx * 4 + b % 4) * 4], 4);
             squish::Compress(Pixels, Block, squish::kDxt5);
             Blocks.insert(Blocks.end(), Block, Block + 16);
         }
@@ -117,7 +118,8 @@ std::vector<uint8_t> ModelBuilder::Build() const {
         Cursor += 48;
     }
 
-    for (const auto& [Table, Start, Count] : {std::tuple{&Mats1, 72, 76}, std::tuple{&Mats2, 92, 84}}) {
+    for (const auto& [Table, Start, Count] :
+         {std::tuple{&Mats1, 72, 76}, std::tuple{&Mats2, 92, 84}}) {
         PutI32(B, Start, Cursor - 64);
         PutI32(B, Count, Table->size());
         for (const Mat4x4& M : *Table)
@@ -141,7 +143,9 @@ std::vector<uint8_t> ModelBuilder::Build() const {
         throw std::logic_error("ModelBuilder: the data forms an object marker of its own");
     static const uint8_t TexMarker[8] = {0, 0, 0, 0, 0, 0, 0, 0x99};
     size_t Found = 0;
-    for (auto i = B.begin(); (i = std::search(i, B.end(), TexMarker, TexMarker + 8)) != B.end(); ++i) Found++;
+    for (auto i = B.begin(); (i = std::search(i, B.end(), TexMarker, TexMarker + 8)) != B.end();
+         ++i)
+        Found++;
     if (Found != Textures.size())
         throw std::logic_error("ModelBuilder: the data forms a texture marker of its own");
     return B;
@@ -154,8 +158,10 @@ ModelBuilder DemoModel() {
                Mat4x4{{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {0, 3, 0, 1}}}};
     B.Mats2 = {ModelBuilder::Translation(0, 0, 1)};
     // A unit quad and a fifth vertex beyond it, all facing +Z.
-    B.Vertices = {{0, 0, 0, 1, 0, 0, 100, 0, 0, 0}, {1, 0, 0, 1, 0, 0, 100, 1, 0, 0},
-                  {0, 1, 0, 1, 0, 0, 100, 0, 1, 0}, {1, 1, 0, 1, 0, 0, 100, 1, 1, 0},
+    B.Vertices = {{0, 0, 0, 1, 0, 0, 100, 0, 0, 0},
+                  {1, 0, 0, 1, 0, 0, 100, 1, 0, 0},
+                  {0, 1, 0, 1, 0, 0, 100, 0, 1, 0},
+                  {1, 1, 0, 1, 0, 0, 100, 1, 1, 0},
                   {2, 1, 0.25f, 1, 0, 30, 100, 1, 0.5f, 1}};
     B.Objects = {{0.5f, {0}, {0, 1, 2, 3}},            // the quad as it is
                  {0.75f, {1, 2}, {0, 1, 2, 2, 3, 4}},  // moved, a strip join at vertex 2
@@ -183,7 +189,8 @@ ModelBuilder EdgeModel() {
 
 void WriteFileBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
     std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-    Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+    Out.write(reinterpret_cast<const char*>(Bytes.data()),
+              static_cast<std::streamsize>(Bytes.size()));
     Out.close();
     if (!Out) throw std::runtime_error("cannot write " + Path);
 }
@@ -191,5 +198,6 @@ void WriteFileBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) 
 std::vector<uint8_t> ReadFileBytes(const std::string& Path) {
     std::ifstream In(Path, std::ios::binary);
     if (!In) throw std::runtime_error("cannot read " + Path);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(In),
+                                std::istreambuf_iterator<char>());
 }

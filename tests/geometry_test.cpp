@@ -1,5 +1,6 @@
-// The geometry subsystem: vector arithmetic, "%f" formatting and the OBJ writer on model files built for the
-// purpose. (The reference writer's comparison on hostile files is in memory_safety_test.)
+// The geometry subsystem: vector arithmetic, "%f" formatting and the OBJ writer on model files
+// built for the purpose. (The reference writer's comparison on hostile files is in
+// memory_safety_test.)
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -26,10 +27,12 @@ std::string ObjOf(const ModelBuilder& B) {
 TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     const Mat4x4 M{{{1, 2, 0, 0}, {1, 0, 3, 0}, {1, 0, 0, 0}, {0, 5, 0, 1}}};
     const Vector4f P = VMulMat(M, {16777216.0f, 1, 1, 9});
-    EXPECT_EQ((std::vector<float>{P.X, P.Y, P.Z, P.W}), (std::vector<float>{16777218.0f, 33554437.0f, 3, 1}));
+    EXPECT_EQ((std::vector<float>{P.X, P.Y, P.Z, P.W}),
+              (std::vector<float>{16777218.0f, 33554437.0f, 3, 1}));
     EXPECT_EQ(NMulMat(M, {0, 1, 0}).Y, 5.0f);  // the translation row is added to normals too
     // A NaN result takes the sign of the first NaN operand, or is negative when none is NaN.
-    const float NaN = std::numeric_limits<float>::quiet_NaN(), Inf = std::numeric_limits<float>::infinity();
+    const float NaN = std::numeric_limits<float>::quiet_NaN(),
+                Inf = std::numeric_limits<float>::infinity();
     const auto Negative = [](float E00, float E20, Vector4f V) {
         Mat4x4 A = ModelBuilder::Identity();
         A.E[0][0] = E00, A.E[2][0] = E20;
@@ -38,7 +41,8 @@ TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     EXPECT_TRUE(Negative(-NaN, 0, {NaN, 0, 0, 1}) && !Negative(NaN, 0, {-NaN, 0, 0, 1}));
     EXPECT_TRUE(Negative(0, 0, {Inf, 0, 0, 1}) && Negative(0, -NaN, {1, 1, NaN, 1}));
     EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));  // 0 over a length made NaN by X
-    for (float C : {Normalize({0, 0, 0}).X, Normalize({-NaN, 1, 0}).Y}) EXPECT_TRUE(std::isnan(C) && std::signbit(C));
+    for (float C : {Normalize({0, 0, 0}).X, Normalize({-NaN, 1, 0}).Y})
+        EXPECT_TRUE(std::isnan(C) && std::signbit(C));
 }
 
 TEST(FloatFormat, MatchesPrintfOnEveryExponentSpecialValuesAndTies) {
@@ -51,7 +55,8 @@ TEST(FloatFormat, MatchesPrintfOnEveryExponentSpecialValuesAndTies) {
     // Both signs of every exponent, with fractions at the edges, in the middle and at random.
     for (uint32_t Sign : {0u, 0x80000000u})
         for (uint32_t Exp = 0; Exp < 256; Exp++)
-            for (uint32_t Fraction : {0u, 1u, 2u, 0x400000u, 0x7FFFFEu, 0x7FFFFFu, 0x123457u, 0x5A5A5Au})
+            for (uint32_t Fraction :
+                 {0u, 1u, 2u, 0x400000u, 0x7FFFFEu, 0x7FFFFFu, 0x123457u, 0x5A5A5Au})
                 Expect(Sign | Exp << 23 | Fraction);
     // Odd multiples of 1/128 lie exactly halfway between two millionths; so do
     // their neighbours' neighbours on both sides after rounding to float.
@@ -66,15 +71,17 @@ TEST(ObjWriter, WorkedExampleNumbersPast32767AndAFailedSave) {
     for (float Y : {0.0f, 1.0f})
         for (float X : {0.0f, 1.0f}) B.Vertices.push_back({X, Y, 0, 1, 1, 2, 2, X, Y, 0});
     B.Objects = {{0.5f, {0}, {0, 1, 2, 3}}};
-    EXPECT_EQ(ObjOf(B), "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n# object Obj1 to come ...\n#\n"
-                        "v  0.000000 0.000000 0.000000\nv  1.000000 0.000000 0.000000\n"
-                        "v  0.000000 1.000000 0.000000\nv  1.000000 1.000000 0.000000\n# 4 vertices\n\n"
-                        "vt  0.000000 0.000000 0.000000\nvt  1.000000 0.000000 0.000000\n"
-                        "vt  0.000000 1.000000 0.000000\nvt  1.000000 1.000000 0.000000\n# 4 texture vertices\n\n"
-                        "vn  -0.333333 -0.666667 -0.666667\n# 1 vertex normals\n\n"
-                        "g Obj1\ns 1\nf 1/1/1 2/2/1 3/3/1\nf 2/2/1 3/3/1 4/4/1\n# 2 faces\n\ng\n");
-    // 17 objects of 2000 distinct values: numbers continue from object to object. Each strip ends with a copy of
-    // vertex 1000, whose values are found again after the value tables have grown.
+    EXPECT_EQ(
+        ObjOf(B),
+        "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n# object Obj1 to come ...\n#\n"
+        "v  0.000000 0.000000 0.000000\nv  1.000000 0.000000 0.000000\n"
+        "v  0.000000 1.000000 0.000000\nv  1.000000 1.000000 0.000000\n# 4 vertices\n\n"
+        "vt  0.000000 0.000000 0.000000\nvt  1.000000 0.000000 0.000000\n"
+        "vt  0.000000 1.000000 0.000000\nvt  1.000000 1.000000 0.000000\n# 4 texture vertices\n\n"
+        "vn  -0.333333 -0.666667 -0.666667\n# 1 vertex normals\n\n"
+        "g Obj1\ns 1\nf 1/1/1 2/2/1 3/3/1\nf 2/2/1 3/3/1 4/4/1\n# 2 faces\n\ng\n");
+    // 17 objects of 2000 distinct values: numbers continue from object to object. Each strip ends
+    // with a copy of vertex 1000, whose values are found again after the value tables have grown.
     B = ModelBuilder{};
     std::vector<int16_t> Strip(2001);
     std::iota(Strip.begin(), Strip.end(), int16_t{0});
@@ -84,10 +91,12 @@ TEST(ObjWriter, WorkedExampleNumbersPast32767AndAFailedSave) {
         B.Mats1.push_back(ModelBuilder::Translation(0, o, 0));
         B.Objects.push_back({0.5f, {o}, Strip});
     }
-    EXPECT_NE(ObjOf(B).find("\nf 33998/33998/17 33999/33999/17 34000/34000/17\n"), std::string::npos);
+    EXPECT_NE(ObjOf(B).find("\nf 33998/33998/17 33999/33999/17 34000/34000/17\n"),
+              std::string::npos);
     // A file that cannot be written is named with the reason.
     char Path[256] = "/nonexistent-folder/m";
     std::vector<std::string> Failed;
     EXPECT_FALSE(SaveOBJ(Path, QMobject{}, &Failed));
-    EXPECT_EQ(Failed, std::vector<std::string>{"/nonexistent-folder/m.obj: No such file or directory"});
+    EXPECT_EQ(Failed,
+              std::vector<std::string>{"/nonexistent-folder/m.obj: No such file or directory"});
 }

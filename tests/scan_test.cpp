@@ -32,9 +32,11 @@ std::pair<QMobject, std::string> Scan(Bytes& B) {
 }  // namespace
 
 TEST(GeometryScan, MarkerBoundsSpacingAndDeclaredCount) {
-    // The float nearest 0.2 and the one below it, the greatest below 1.0 and 1.0, unequal values, NaN.
+    // The float nearest 0.2 and the one below it, the greatest below 1.0 and 1.0, unequal values,
+    // NaN.
     Bytes Values(700, 0);
-    PutMarker(Values, 100, 0x3E4CCCCD), PutMarker(Values, 200, 0x3E4CCCCC), PutMarker(Values, 300, 0x3F7FFFFF);
+    PutMarker(Values, 100, 0x3E4CCCCD), PutMarker(Values, 200, 0x3E4CCCCC),
+        PutMarker(Values, 300, 0x3F7FFFFF);
     PutMarker(Values, 400, 0x3F800000), PutMarker(Values, 500), PutMarker(Values, 600, 0x7FC00000);
     PutU32(Values, 508, 0x3F000001);
     EXPECT_EQ(Markers(Values, 9), (std::vector<int>{100, 300}));
@@ -62,35 +64,41 @@ TEST(GeometryScan, ReportsObjectsAndCopiesTheHeaderSections) {
     PutU32(B, 72, 936), PutU32(B, 76, 1), PutF32(B, 1052, -4.0f);  // Mats1[0].E[3][1]
     PutU32(B, 92, 972), PutU32(B, 84, 2);  // the second matrix would run past the end
     auto [M, Report] = Scan(B);
-    EXPECT_EQ(Report, "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
-    ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber, M.RVNumber,
-                                M.Parts1, M.Parts2}),
+    EXPECT_EQ(
+        Report,
+        "\nObjects count : 2\nObject N1 contains : 40 polygons\nObject N2 contains : 8 polygons\n");
+    ASSERT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.PerObjectMatCol[1], M.VNumber,
+                                M.RVNumber, M.Parts1, M.Parts2}),
               (std::vector<int>{2, 2, 0, 3, 2, 1, 1}));
-    EXPECT_EQ((std::vector<int>{M.ObjectsVNumber[0], M.ObjectsVNumber[1], M.ObjectsVNumber[2], M.ObjectsUsedMat[0][0],
-                                M.ObjectsUsedMat[0][1], M.VerticesRange[1], M.VerticesRange[2], M.UsedMatrix[1]}),
+    EXPECT_EQ((std::vector<int>{M.ObjectsVNumber[0], M.ObjectsVNumber[1], M.ObjectsVNumber[2],
+                                M.ObjectsUsedMat[0][0], M.ObjectsUsedMat[0][1], M.VerticesRange[1],
+                                M.VerticesRange[2], M.UsedMatrix[1]}),
               (std::vector<int>{0, 42, 10, 7, -3, -2, 300, 200}));
-    EXPECT_EQ((std::vector<float>{M.Vertices[1].X, M.Vertices[1].W, M.Normals[1].X, M.Normals[1].Z, M.TexCoords[1].X,
-                                  M.TexCoords[1].Y, M.Mats1[0].E[3][1]}),
+    EXPECT_EQ((std::vector<float>{M.Vertices[1].X, M.Vertices[1].W, M.Normals[1].X, M.Normals[1].Z,
+                                  M.TexCoords[1].X, M.TexCoords[1].Y, M.Mats1[0].E[3][1]}),
               (std::vector<float>{1.5f, 7, -32768, 32767, 0.25f, 0.75f, -4}));
     ReleaseModel(M);
 }
 
 TEST(GeometryScan, SectionsOutsideTheBufferAreCutAndPalettesInsideKeptWhole) {
     Bytes B(400, 0);
-    PutU32(B, 96, 1), PutMarker(B, 20);               // its palette length would lie before the buffer
-    PutU32(B, 208, 300), PutU32(B, 108, 100);         // the list ends before it starts
-    PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);    // 7 whole records from 64 on
+    PutU32(B, 96, 1), PutMarker(B, 20);        // its palette length would lie before the buffer
+    PutU32(B, 208, 300), PutU32(B, 108, 100);  // the list ends before it starts
+    PutU32(B, 196, 0), PutU32(B, 192, 0x7FFFFFFF);  // 7 whole records from 64 on
     PutU32(B, 72, -64), PutU32(B, 76, -3);
     QMobject M = Scan(B).first;
     EXPECT_EQ((std::vector<int>{M.Objects, M.PerObjectMatCol[0], M.VNumber, M.RVNumber, M.Parts1}),
               (std::vector<int>{1, 0, 0, 7, 0}));
     ReleaseModel(M);
-    B.assign(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping the next ones
+    B.assign(3774, 0);  // 40 objects 72 bytes apart, each palette 256 entries long and overlapping
+                        // the next ones
     PutU32(B, 96, 40);
-    for (size_t p = 316; p < 316 + 40 * 72; p += 72) PutMarker(B, p), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
+    for (size_t p = 316; p < 316 + 40 * 72; p += 72)
+        PutMarker(B, p), PutU32(B, p - 60, 256), PutI16(B, p + 60, 1);
     M = Scan(B).first;
     ASSERT_EQ(M.Objects, 40);
-    for (int k = 0; k < 40; k++) EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
+    for (int k = 0; k < 40; k++)
+        EXPECT_TRUE(M.PerObjectMatCol[k] == 256 && M.ObjectsUsedMat[k][0] == 1) << k;
     ReleaseModel(M);
 }
 
@@ -110,11 +118,14 @@ TEST(TextureScan, EntriesFollowMarkerSpacingAndTheReportAPlausibleCount) {
     EXPECT_EQ(Entries({1000, 1500}, 1000), (std::vector<int>{1500, -1, 1508}));
     EXPECT_EQ(Entries({1000}, 499), (std::vector<int>{0, 0, 507, 1000, -1, 1008}));
     EXPECT_EQ(Entries({1000}, 500), (std::vector<int>{1000, -1, 1008}));
-    EXPECT_EQ(Entries({1000}, 1001).back(), 1009);  // a marker that starts before the region is none
-    EXPECT_EQ(Entries({2993}, 1000), (std::vector<int>{0, 0, 1008}));  // runs past the end: none found
+    EXPECT_EQ(Entries({1000}, 1001).back(),
+              1009);  // a marker that starts before the region is none
+    EXPECT_EQ(Entries({2993}, 1000),
+              (std::vector<int>{0, 0, 1008}));  // runs past the end: none found
     EXPECT_EQ(Entries({2992}, 2500), (std::vector<int>{2992, -1, 3000}));
     EXPECT_EQ(Entries({0}, -1000), (std::vector<int>{0, 0, -992, 0, 0, 8}));
-    EXPECT_EQ(Entries({16}, 0), (std::vector<int>{16, -1, 24}));  // size words at the buffer's first bytes
+    EXPECT_EQ(Entries({16}, 0),
+              (std::vector<int>{16, -1, 24}));  // size words at the buffer's first bytes
     EXPECT_EQ(Entries({}, 5000), (std::vector<int>{0, 0, 5008}));
     Bytes Stray(100, 1);  // 0x99 after bytes that are not zero is no marker
     Stray[50] = 0x99;
@@ -135,10 +146,13 @@ TEST(TextureScan, EntriesFollowMarkerSpacingAndTheReportAPlausibleCount) {
     };
     EXPECT_EQ(Report(0), "\nTextures count: 0\n");
     EXPECT_EQ(Report(2), "\nTextures count: 2\nTexture N1: 256x-1x32\nTexture N2: 0x0x32\n");
-    EXPECT_EQ(Report(-5), "\nTexture count -5 in the header is not plausible for this file; using 0.\n"
-                          "Textures count: 0\n");
-    EXPECT_EQ(Report(66), "\nTexture count 66 in the header is not plausible for this file; using 1.\n"
-                          "Textures count: 1\nTexture N1: 256x-1x32\n");
+    EXPECT_EQ(Report(-5),
+              "\nTexture count -5 in the header is not plausible for this file; using 0.\n"
+              "Textures count: 0\n");
+    EXPECT_EQ(Report(66),
+              "\nTexture count 66 in the header is not plausible for this file; using 1.\n"
+              "Textures count: 1\nTexture N1: 256x-1x32\n");
     const std::string Full = Report(65);
-    EXPECT_TRUE(Full.find("plausible") == std::string::npos && std::count(Full.begin(), Full.end(), '\n') == 67);
+    EXPECT_TRUE(Full.find("plausible") == std::string::npos &&
+                std::count(Full.begin(), Full.end(), '\n') == 67);
 }

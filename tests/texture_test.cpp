@@ -1,4 +1,5 @@
-// Texture export: the BMP pixels against libsquish's whole-image decoder on every kind of side; refusals; the budget.
+// Texture export: the BMP pixels against libsquish's whole-image decoder on every kind of side;
+// refusals; the budget.
 #include <gtest/gtest.h>
 
 #include <squish.h>
@@ -19,7 +20,8 @@ Exported Export(const std::vector<Texture>& Entries, const std::vector<uint8_t>&
     Exported E;
     const auto Sink = [&](const std::string& Name, BMP& Image, std::string&) {
         std::ostringstream File;
-        return Image.WriteToStream(File) && (E.Names.push_back(Name), E.Files.push_back(File.str()), true);
+        return Image.WriteToStream(File) &&
+               (E.Names.push_back(Name), E.Files.push_back(File.str()), true);
     };
     ExportTextures("out/m", static_cast<int>(Entries.size()), Entries.data(), Buffer.data(),
                    static_cast<int>(Buffer.size()), Sink, &E.Failed, E.Log);
@@ -34,7 +36,8 @@ TEST(TextureExport, PixelsMatchTheWholeImageDecoderOnEverySide) {
     for (uint8_t& Byte : Buffer) Byte = static_cast<uint8_t>(Rng());
     std::vector<Texture> Entries;
     for (int16_t W : {1, 3, 4, 5, 8, 13, 1030})  // 1030: rows wider than one decoding run
-        for (int16_t H : {1, 4, 6, 9}) Entries.push_back({W, H, static_cast<int32_t>(Rng() % 1500)});
+        for (int16_t H : {1, 4, 6, 9})
+            Entries.push_back({W, H, static_cast<int32_t>(Rng() % 1500)});
     const Exported E = Export(Entries, Buffer);
     ASSERT_EQ(E.Files.size(), Entries.size());
     EXPECT_TRUE(E.Failed.empty() && E.Log.str().empty());
@@ -53,18 +56,24 @@ TEST(TextureExport, PixelsMatchTheWholeImageDecoderOnEverySide) {
 
 TEST(TextureExport, EmptySidesGiveTheBlankPixelDataOutsideAndPastTheBudgetIsRefused) {
     std::vector<uint8_t> Buffer(200);
-    const Exported E = Export({{0, 8, 0}, {-4, -4, 0}, {8, 8, 190}, {4, 4, -8}, {4, 4, 184}}, Buffer);
-    ASSERT_EQ(E.Names, (std::vector<std::string>{"out/m_tex0.bmp", "out/m_tex1.bmp", "out/m_tex4.bmp"}));
+    const Exported E =
+        Export({{0, 8, 0}, {-4, -4, 0}, {8, 8, 190}, {4, 4, -8}, {4, 4, 184}}, Buffer);
+    ASSERT_EQ(E.Names,
+              (std::vector<std::string>{"out/m_tex0.bmp", "out/m_tex1.bmp", "out/m_tex4.bmp"}));
     for (int f : {0, 1})  // 1 x 1, white with alpha 0
-        EXPECT_EQ(E.Files[f].substr(18, 8) + E.Files[f].substr(54), std::string("\1\0\0\0\1\0\0\0\xFF\xFF\xFF\0", 12));
-    EXPECT_EQ(E.Failed, (std::vector<std::string>{
-                            "out/m_tex2.bmp: texture N3 has pixel data past the end of the model file",
-                            "out/m_tex3.bmp: texture N4 has pixel data past the end of the model file"}));
-    const std::string Warning = "BMP Warning: User attempted to set a non-positive width or height.\n"
-                                "             Size remains unchanged at 1 x 1.\n";
+        EXPECT_EQ(E.Files[f].substr(18, 8) + E.Files[f].substr(54),
+                  std::string("\1\0\0\0\1\0\0\0\xFF\xFF\xFF\0", 12));
+    EXPECT_EQ(E.Failed,
+              (std::vector<std::string>{
+                  "out/m_tex2.bmp: texture N3 has pixel data past the end of the model file",
+                  "out/m_tex3.bmp: texture N4 has pixel data past the end of the model file"}));
+    const std::string Warning =
+        "BMP Warning: User attempted to set a non-positive width or height.\n"
+        "             Size remains unchanged at 1 x 1.\n";
     EXPECT_EQ(E.Log.str(), Warning + Warning);
     // Ten 16 x 16 entries on one 300-byte file: the tenth would pass 8 x 300 block bytes.
     const Exported Many = Export(std::vector<Texture>(10, {16, 16, 0}), std::vector<uint8_t>(300));
-    EXPECT_EQ(Many.Failed, std::vector<std::string>{"out/m_tex9.bmp: texture N10 would take the pixels decoded past 8 "
-                                                    "times the model file's size"});
+    EXPECT_EQ(Many.Failed, std::vector<std::string>{
+                               "out/m_tex9.bmp: texture N10 would take the pixels decoded past 8 "
+                               "times the model file's size"});
 }

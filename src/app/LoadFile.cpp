@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -33,7 +33,8 @@ int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     // nonsense size, block for ever, or never end.
     std::error_code Status;
     const std::filesystem::file_status Kind = std::filesystem::status(Utf8Path(Name), Status);
-    if (std::filesystem::is_directory(Kind)) return Fail(Problem, "Error: model file " + Name + " is a folder");
+    if (std::filesystem::is_directory(Kind))
+        return Fail(Problem, "Error: model file " + Name + " is a folder");
     if (std::filesystem::exists(Kind) && !std::filesystem::is_regular_file(Kind))
         return Fail(Problem, "Error: model file " + Name + " is not a regular file");
     errno = 0;
@@ -52,8 +53,8 @@ int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     const size_t Size = static_cast<size_t>(End);
     Buff = new (std::nothrow) unsigned char[Size];
     if (Buff == nullptr)
-        return Fail(Problem, "Error: not enough memory to load model file " + Name + " (" + std::to_string(Size) +
-                                 " bytes)");
+        return Fail(Problem, "Error: not enough memory to load model file " + Name + " (" +
+                                 std::to_string(Size) + " bytes)");
     const size_t Read = Size == 0 ? 0 : std::fread(Buff, 1, Size, File.get());
     if (Read < Size && Problem != nullptr)
         *Problem = "Warning: read only " + std::to_string(Read) + " of " + std::to_string(Size) +

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/LoadFile.h"
-#include "io/OutputFile.h"
 #include "geometry/ObjWriter.h"
+#include "io/OutputFile.h"
 #include "model/GeometryScan.h"
 #include "model/TextureScan.h"
 #include "texture/TextureExport.h"
@@ -60,9 +60,10 @@ bool AskPath(std::istream& In, std::ostream& Out, const char* Prompt, const char
     if (Result == TokenResult::Read) return true;
     Out << std::endl;
     const std::string Name = What;
-    Problem = Result == TokenResult::EndOfInput ? "Error: input ended before a " + Name + " was given"
-              : Result == TokenResult::TooLong  ? "Error: the " + Name + " is longer than 255 characters"
-                                                : "Error: the " + Name + " contains a NUL character";
+    Problem =
+        Result == TokenResult::EndOfInput ? "Error: input ended before a " + Name + " was given"
+        : Result == TokenResult::TooLong  ? "Error: the " + Name + " is longer than 255 characters"
+                                          : "Error: the " + Name + " contains a NUL character";
     return false;
 }
 
@@ -116,7 +117,9 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
         TexturesScan(Buffer, BufferSize, TexCount, Textures, Out);
     } catch (const std::bad_alloc&) {
         ReleaseModel(Model);
-        return Finish(In, Out, {"", "Error: not enough memory to analyse model file " + std::string(FilePath.get())});
+        return Finish(
+            In, Out,
+            {"", "Error: not enough memory to analyse model file " + std::string(FilePath.get())});
     }
 
     Out << std::endl

@@ -63,7 +63,7 @@ char* FormatFixed6(char* Out, float Value) {
     // Value = Whole + Rest / 2^Shift. Past 2^-63 the shift is capped: such
     // values round to zero either way.
     const int Shift = std::min(-Exponent, 63);
-    uint32_t Whole = static_cast<uint32_t>(Mantissa >> Shift);  // < 2^23
+    uint32_t Whole = static_cast<uint32_t>(Mantissa >> Shift);                       // < 2^23
     const uint64_t Numerator = (Mantissa & ((uint64_t{1} << Shift) - 1)) * 1000000;  // < 2^44
     // Millionths, rounded to nearest with ties to even: adding half minus one,
     // plus one more when the truncated quotient is odd, carries exactly when

@@ -1,4 +1,5 @@
-// The one place that writes numbers as text: floats the way printf's "%f" does, and unsigned integers.
+// The one place that writes numbers as text: floats the way printf's "%f" does, and unsigned
+// integers.
 #pragma once
 
 #include <array>

@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <ostream>
-#include <memory>
 #include <random>
 
-#include "io/OutputFile.h"
 #include "geometry/FloatFormat.h"
+#include "io/OutputFile.h"
 
 namespace {
 
@@ -38,7 +38,8 @@ public:
     // three 20-digit numbers is under 200 characters.
     static constexpr size_t MaxLine = 256;
 
-    explicit TextSink(std::ostream& Out) : Out_(Out), Buffer_(new char[Chunk + MaxLine]), End_(Buffer_.get()) {}
+    explicit TextSink(std::ostream& Out)
+        : Out_(Out), Buffer_(new char[Chunk + MaxLine]), End_(Buffer_.get()) {}
     ~TextSink() { Flush(); }
     TextSink(const TextSink&) = delete;
     TextSink& operator=(const TextSink&) = delete;
@@ -197,9 +198,12 @@ bool HasNaN(float A, float B, float C = 0.0f) {
 class ObjectWriter {
 public:
     ObjectWriter(TextSink& Sink, const QMobject& M)
-        : Sink_(Sink), M_(M),
+        : Sink_(Sink),
+          M_(M),
           Cache_(static_cast<size_t>(std::clamp(M.RVNumber, 0, MaxVertexNumber))),
-          PIndex_(HashSeed()), NIndex_(HashSeed()), TIndex_(HashSeed()) {}
+          PIndex_(HashSeed()),
+          NIndex_(HashSeed()),
+          TIndex_(HashSeed()) {}
 
     void Write() {
         Sink_.Done(PutLiteral(Sink_.Line(), "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n"));
@@ -258,30 +262,33 @@ private:
         TIndex_.Reset(Distinct);
         NIndex_.Reset(Distinct);
 
-        const int VN = ListPass(o, PIndex_, &VertexValues::PNaN, &VertexValues::PIndex,
-                                [](const VertexValues& C) { return Key3(C.P); },
-                                [](char* Out, const VertexValues& C) {
-                                    return PutFloats(PutLiteral(Out, "v  "), C.P.X, C.P.Y, C.P.Z);
-                                });
+        const int VN = ListPass(
+            o, PIndex_, &VertexValues::PNaN, &VertexValues::PIndex,
+            [](const VertexValues& C) { return Key3(C.P); },
+            [](char* Out, const VertexValues& C) {
+                return PutFloats(PutLiteral(Out, "v  "), C.P.X, C.P.Y, C.P.Z);
+            });
         Sink_.Count(VN, " vertices\n\n");
 
-        const int TN = ListPass(o, TIndex_, &VertexValues::TNaN, &VertexValues::TIndex,
-                                [](const VertexValues& C) {
-                                    return ValueIndex<2>::Key{KeyBits(C.T.X), KeyBits(C.T.Y)};
-                                },
-                                [](char* Out, const VertexValues& C) {
-                                    Out = FormatFixed6(PutLiteral(Out, "vt  "), C.T.X);
-                                    *Out++ = ' ';
-                                    Out = FormatFixed6(Out, C.T.Y);
-                                    return PutLiteral(Out, " 0.000000\n");
-                                });
+        const int TN = ListPass(
+            o, TIndex_, &VertexValues::TNaN, &VertexValues::TIndex,
+            [](const VertexValues& C) {
+                return ValueIndex<2>::Key{KeyBits(C.T.X), KeyBits(C.T.Y)};
+            },
+            [](char* Out, const VertexValues& C) {
+                Out = FormatFixed6(PutLiteral(Out, "vt  "), C.T.X);
+                *Out++ = ' ';
+                Out = FormatFixed6(Out, C.T.Y);
+                return PutLiteral(Out, " 0.000000\n");
+            });
         Sink_.Count(TN, " texture vertices\n\n");
 
-        const int NN = ListPass(o, NIndex_, &VertexValues::NNaN, &VertexValues::NIndex,
-                                [](const VertexValues& C) { return Key3(C.N); },
-                                [](char* Out, const VertexValues& C) {
-                                    return PutFloats(PutLiteral(Out, "vn  "), C.N.X, C.N.Y, C.N.Z);
-                                });
+        const int NN = ListPass(
+            o, NIndex_, &VertexValues::NNaN, &VertexValues::NIndex,
+            [](const VertexValues& C) { return Key3(C.N); },
+            [](char* Out, const VertexValues& C) {
+                return PutFloats(PutLiteral(Out, "vn  "), C.N.X, C.N.Y, C.N.Z);
+            });
         Sink_.Count(NN, " vertex normals\n\n");
 
         P = PutLiteral(Sink_.Line(), "g Obj");
@@ -345,9 +352,11 @@ private:
                 C.P = RealV_ + Number(X.PNaN, X.PIndex, Created[0]);
                 char* T = FormatDecimal(C.Text, static_cast<uint64_t>(C.P));
                 *T++ = '/';
-                T = FormatDecimal(T, static_cast<uint64_t>(RealT_ + Number(X.TNaN, X.TIndex, Created[1])));
+                T = FormatDecimal(
+                    T, static_cast<uint64_t>(RealT_ + Number(X.TNaN, X.TIndex, Created[1])));
                 *T++ = '/';
-                T = FormatDecimal(T, static_cast<uint64_t>(RealN_ + Number(X.NNaN, X.NIndex, Created[2])));
+                T = FormatDecimal(
+                    T, static_cast<uint64_t>(RealN_ + Number(X.NNaN, X.NIndex, Created[2])));
                 C.Length = static_cast<uint8_t>(T - C.Text);
             }
             if (i - From_ < 2) continue;

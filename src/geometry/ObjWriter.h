@@ -1,4 +1,5 @@
-// Wavefront OBJ writer: every object's transformed, de-duplicated positions, texture coordinates, normals and faces.
+// Wavefront OBJ writer: every object's transformed, de-duplicated positions, texture coordinates,
+// normals and faces.
 #pragma once
 
 #include <iosfwd>

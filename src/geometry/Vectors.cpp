@@ -1,4 +1,5 @@
-// The settled NaN of the vector and matrix arithmetic (the arithmetic itself is inline in the header).
+// The settled NaN of the vector and matrix arithmetic (the arithmetic itself is inline in the
+// header).
 #include "geometry/Vectors.h"
 
 #include <limits>

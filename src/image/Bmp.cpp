@@ -44,8 +44,15 @@ void BMP::WriteError() {
 }
 
 BMP::BMP(std::ostream& Messages)
-    : Messages_(&Messages), BitDepth(24), Width(1), Height(1), Pixels(new RGBApixel[1]{Blank}),
-      Capacity(1), Unfilled(new bool[1]{false}), XPelsPerMeter(0), YPelsPerMeter(0) {}
+    : Messages_(&Messages),
+      BitDepth(24),
+      Width(1),
+      Height(1),
+      Pixels(new RGBApixel[1]{Blank}),
+      Capacity(1),
+      Unfilled(new bool[1]{false}),
+      XPelsPerMeter(0),
+      YPelsPerMeter(0) {}
 
 BMP::~BMP() = default;
 
@@ -53,9 +60,9 @@ bool BMP::SetSize(int NewWidth, int NewHeight) {
     if (NewWidth <= 0 || NewHeight <= 0) {
         if (BMPwarnings)
             *Messages_ << "BMP Warning: User attempted to set a non-positive width or height."
-                      << std::endl
-                      << "             Size remains unchanged at " << Width << " x " << Height
-                      << "." << std::endl;
+                       << std::endl
+                       << "             Size remains unchanged at " << Width << " x " << Height
+                       << "." << std::endl;
         return false;
     }
     // 64-bit, and checked, so a host with a 32-bit size_t cannot under-allocate.
@@ -82,9 +89,9 @@ bool BMP::SetBitDepth(int NewDepth) {
         NewDepth != 32) {
         if (BMPwarnings)
             *Messages_ << "BMP Warning: User attempted to set unsupported bit depth " << NewDepth
-                      << "." << std::endl
-                      << "             Bit depth remains unchanged at " << BitDepth << "."
-                      << std::endl;
+                       << "." << std::endl
+                       << "             Bit depth remains unchanged at " << BitDepth << "."
+                       << std::endl;
         return false;
     }
     BitDepth = NewDepth;
@@ -96,8 +103,8 @@ RGBApixel* BMP::Clamped(int i, int j) {
     j = std::max(0, std::min(j, Height - 1));
     if (BMPwarnings)
         *Messages_ << "BMP Warning: Attempted to access non-existent pixel;" << std::endl
-                  << "             Truncating request to fit in the range [0," << Width - 1
-                  << "] x [0," << Height - 1 << "]." << std::endl;
+                   << "             Truncating request to fit in the range [0," << Width - 1
+                   << "] x [0," << Height - 1 << "]." << std::endl;
     return StoredRow(j) + i;
 }
 
@@ -208,7 +215,8 @@ bool BMP::WriteToStream(std::ostream& Out) {
         std::vector<bmpBYTE> Buffer(static_cast<size_t>(Row));
         for (int j = Height - 1; j >= 0; j--) {
             EncodeRow(Buffer.data(), j);
-            Out.write(reinterpret_cast<const char*>(Buffer.data()), static_cast<std::streamsize>(Row));
+            Out.write(reinterpret_cast<const char*>(Buffer.data()),
+                      static_cast<std::streamsize>(Row));
             if (!Out) {
                 WriteError();
                 return false;
@@ -227,7 +235,8 @@ bool BMP::WriteToFile(const char* FileName, std::string* Reason) {
     OutputFile File(FileName != nullptr ? FileName : "");
     if (!File.IsOpen()) {
         if (BMPwarnings)
-            *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "") << " for output." << std::endl;
+            *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "")
+                       << " for output." << std::endl;
         if (Reason != nullptr) *Reason = File.Reason();
         return false;
     }

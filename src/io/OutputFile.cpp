@@ -43,9 +43,13 @@ std::string Narrow(const fs::path& Path) {
 
 }  // namespace
 
-std::string SystemReason(const char* Otherwise) { return errno != 0 ? std::strerror(errno) : Otherwise; }
+std::string SystemReason(const char* Otherwise) {
+    return errno != 0 ? std::strerror(errno) : Otherwise;
+}
 
-fs::path Utf8Path(const std::string& Name) { return fs::path(std::u8string(Name.begin(), Name.end())); }
+fs::path Utf8Path(const std::string& Name) {
+    return fs::path(std::u8string(Name.begin(), Name.end()));
+}
 
 void OutputFile::Protect(const std::string& Path) { Protected = Path; }
 
@@ -57,11 +61,13 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
     }
     // As long as the final file name, at most 8 characters, at least "~qm" and one digit.
     const fs::path Path = Utf8Path(Final_);
-    const size_t Length = std::max<size_t>(4, std::min<size_t>(8, Path.filename().u8string().size()));
+    const size_t Length =
+        std::max<size_t>(4, std::min<size_t>(8, Path.filename().u8string().size()));
     std::random_device Random;
     for (int Attempt = 0; Attempt < 100 && !Stream_.is_open(); Attempt++) {
         std::string Name = "~qm";
-        for (uint32_t Bits = Random(); Name.size() < Length; Bits >>= 4) Name += "0123456789abcdef"[Bits & 15];
+        for (uint32_t Bits = Random(); Name.size() < Length; Bits >>= 4)
+            Name += "0123456789abcdef"[Bits & 15];
         const fs::path Candidate = Path.parent_path() / Name;
         if (fs::exists(Candidate, Error)) continue;
         Temp_ = Narrow(Candidate);

@@ -79,8 +79,9 @@ QMobject BufferScan(unsigned char*& Buff, int BufferSize, std::ostream& Out) {
     for (int k = 0; k < M.Objects; k++) {
         const int64_t p = Markers[k];
         M.ObjectsVNumber[k + 1] = R.I32(p + 52);
-        Out << "Object N" << k + 1 << " contains : "
-            << static_cast<int64_t>(M.ObjectsVNumber[k + 1]) - 2 << " polygons" << std::endl;
+        Out << "Object N" << k + 1
+            << " contains : " << static_cast<int64_t>(M.ObjectsVNumber[k + 1]) - 2 << " polygons"
+            << std::endl;
     }
 
     M.Parts1 = FitCount(R, R.I32(HeaderMatStart1) + GeometryBase, R.I32(HeaderParts1), MatrixSize);
@@ -94,7 +95,8 @@ QMobject BufferScan(unsigned char*& Buff, int BufferSize, std::ostream& Out) {
     M.ObjectsUsedMat = new short*[M.Objects];
     for (int k = 0; k < M.Objects; k++) {
         const int64_t p = Markers[k];
-        const int64_t Length = std::min(R.Fit(p + 60, R.I32(p - 60), 2), static_cast<int64_t>(PaletteLimit));
+        const int64_t Length =
+            std::min(R.Fit(p + 60, R.I32(p - 60), 2), static_cast<int64_t>(PaletteLimit));
         M.PerObjectMatCol[k] = static_cast<int>(Length);
         M.ObjectsUsedMat[k] = new short[Length];
         for (int64_t j = 0; j < Length; j++) M.ObjectsUsedMat[k][j] = R.I16(p + 60 + 2 * j);

@@ -76,8 +76,7 @@ void TexturesScan(unsigned char*& Buff, int BufferSize, int& TexturesCount, Text
     Out << std::endl;
     if (!Plausible)
         Out << "Texture count " << TexCount
-            << " in the header is not plausible for this file; using " << Count << "."
-            << std::endl;
+            << " in the header is not plausible for this file; using " << Count << "." << std::endl;
     Out << "Textures count: " << Count << std::endl;
     for (int k = 0; k < Count; k++)
         Out << "Texture N" << k + 1 << ": " << Textures[k].Width << "x" << Textures[k].Height

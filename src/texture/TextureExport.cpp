@@ -27,7 +27,8 @@ inline void PlaceFour(RGBApixel* To, const squish::u8* From) {
                   std::endian::native == std::endian::big) {
         // Bytes 0 and 2 of the four, wherever the host keeps them in a word,
         // lie 16 bits apart: a rotation by 16 of just those two swaps them.
-        constexpr uint32_t Swapped = std::endian::native == std::endian::little ? 0x00FF00FFu : 0xFF00FF00u;
+        constexpr uint32_t Swapped =
+            std::endian::native == std::endian::little ? 0x00FF00FFu : 0xFF00FF00u;
         for (int c = 0; c < 4; c++) {
             uint32_t W;
             std::memcpy(&W, From + 4 * c, 4);
@@ -35,7 +36,8 @@ inline void PlaceFour(RGBApixel* To, const squish::u8* From) {
             std::memcpy(To + c, &W, 4);
         }
     } else {
-        for (int c = 0; c < 4; c++) To[c] = {From[4 * c + 2], From[4 * c + 1], From[4 * c], From[4 * c + 3]};
+        for (int c = 0; c < 4; c++)
+            To[c] = {From[4 * c + 2], From[4 * c + 1], From[4 * c], From[4 * c + 3]};
     }
 }
 
@@ -57,18 +59,21 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
         RGBApixel* Row[4];
         // The runs below store every pixel of these rows, so they need no blank fill.
         for (int r = 0; r < Rows; r++) Row[r] = Tex.RowToOverwrite(4 * by + r);
-        const unsigned char* Blocks = Data + BlockBytes * static_cast<size_t>(by) * static_cast<size_t>(BlocksWide);
+        const unsigned char* Blocks =
+            Data + BlockBytes * static_cast<size_t>(by) * static_cast<size_t>(BlocksWide);
         for (int First = 0; First < BlocksWide; First += RunBlocks) {
             const int Count = std::min(RunBlocks, BlocksWide - First);
             const unsigned char* Run = Blocks + BlockBytes * static_cast<size_t>(First);
-            for (int b = 0; b < Count; b++) squish::Decompress(Decoded + 64 * b, Run + BlockBytes * b, squish::kDxt5);
+            for (int b = 0; b < Count; b++)
+                squish::Decompress(Decoded + 64 * b, Run + BlockBytes * b, squish::kDxt5);
             // Every block whole, four rows of four pixels; the pixels past the
             // image's right or bottom edge are then left out of the copies.
             for (int b = 0; b < Count; b++)
                 for (int r = 0; r < 4; r++) PlaceFour(Strip[r] + 4 * b, Decoded + 64 * b + 16 * r);
             const int Columns = std::min(4 * Count, W - 4 * First);
             const size_t Bytes = sizeof(RGBApixel) * static_cast<size_t>(Columns);
-            for (int r = 0; r < Rows; r++) std::memcpy(Row[r] + 4 * static_cast<size_t>(First), Strip[r], Bytes);
+            for (int r = 0; r < Rows; r++)
+                std::memcpy(Row[r] + 4 * static_cast<size_t>(First), Strip[r], Bytes);
         }
     }
 }
@@ -96,7 +101,8 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
         const std::string Name = Base + "_tex" + std::to_string(t) + ".bmp";
         std::string Reason;
         const auto Refuse = [&](const std::string& Why) {
-            if (Failed != nullptr) Failed->push_back(Name + ": texture N" + std::to_string(t + 1) + " " + Why);
+            if (Failed != nullptr)
+                Failed->push_back(Name + ": texture N" + std::to_string(t + 1) + " " + Why);
         };
 
         const unsigned char* Data = nullptr;
@@ -119,7 +125,8 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
         }
 
         try {
-            const size_t Pixels = Data != nullptr ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
+            const size_t Pixels =
+                Data != nullptr ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
             if (Pixels == 0 || Pixels > Held) {
                 Image.reset();
                 Held = 0;
@@ -131,10 +138,11 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
             Held = std::max(Held, Pixels);
             Tex.SetBitDepth(32);
             if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
-            if (!Sink(Name, Tex, Reason) && Failed != nullptr) Failed->push_back(Name + ": " + Reason);
+            if (!Sink(Name, Tex, Reason) && Failed != nullptr)
+                Failed->push_back(Name + ": " + Reason);
         } catch (const std::bad_alloc&) {
-            Refuse("needs more memory than is free for its " + std::to_string(W) + " x " + std::to_string(H) +
-                   " pixels");
+            Refuse("needs more memory than is free for its " + std::to_string(W) + " x " +
+                   std::to_string(H) + " pixels");
         }
     }
 }

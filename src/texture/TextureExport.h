@@ -11,7 +11,8 @@
 // Receives each finished image and the file name it belongs under; returns
 // whether the image was stored, and otherwise sets Reason. The image may be
 // reused for a later texture once the call returns.
-using TextureSink = std::function<bool(const std::string& FileName, BMP& Image, std::string& Reason)>;
+using TextureSink =
+    std::function<bool(const std::string& FileName, BMP& Image, std::string& Reason)>;
 
 // The block bytes one export may decode, as a multiple of the model file's size.
 inline constexpr int TextureBudgetFactor = 8;
@@ -35,8 +36,8 @@ inline constexpr int TextureBudgetFactor = 8;
 // the reason names the texture as the report does ("texture N1" for entry 0).
 // The image class's messages go to Out. Count <= 0 does nothing.
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
-                    int BufferSize, const TextureSink& Sink, std::vector<std::string>* Failed = nullptr,
-                    std::ostream& Out = std::cout);
+                    int BufferSize, const TextureSink& Sink,
+                    std::vector<std::string>* Failed = nullptr, std::ostream& Out = std::cout);
 
 // ExportTextures with each image written to its file by BMP::WriteToFile.
 // Path is not changed.
