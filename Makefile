@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES   := cmake ninja-build g++ clang make libsquish-dev libgtest-dev \
               libbenchmark-dev libclang-rt-14-dev
 
-.PHONY: deps configure build demo check test asan-test fuzz bench clean \
+.PHONY: format format-check deps configure build demo check test asan-test fuzz bench clean \
         windows-deps windows windows-test package-build install package package-test
 
 # Installs the Debian packages in $(1) that are missing, with apt-get flags $(2)
@@ -97,6 +97,14 @@ package: package-build
 # The package depends on libsquish's, and its unpacked binary passes the smoke test.
 package-test: package
 	packaging/check-package.sh $(PKG_BUILD)/qmextract_*_amd64.deb
+
+# Every tracked C++ file laid out as .clang-format says; `make format` applies it.
+format-check:
+	$(call install-missing,clang-format)
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) out
