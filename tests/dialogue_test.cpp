@@ -1,7 +1,8 @@
 // The whole run in process: transcripts, exit codes and the files left behind. (The real binary's
-// sample session and failed writes are checked byte for byte by e2e/smoke.sh.)
+// sample session, failed writes and the Windows paths are checked by e2e/smoke.sh.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "ModelBuilder.h"
 #include "app/Run.h"
 #include "io/OutputFile.h"
+#include "io/Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -18,19 +20,23 @@ namespace {
 // "File object".
 const std::vector<uint8_t> DemoBytes = ReadFileBytes(QM_EXPECTED "/demo.txt");
 const std::string Demo(DemoBytes.begin(), DemoBytes.end());
-const std::string Banner = Demo.substr(0, Demo.find("path: ") + 6),
-                  Pause = "\nPress Enter to exit\n";
+const std::string Banner = Demo.substr(0, Demo.find("path: ") + 6);
+const std::string Pause = "\nPress Enter to exit\n";
 const std::string AskedToEnd = Demo.substr(Demo.find("\nFile object"));
 const std::string Sample = QM_SAMPLES "/demo.qm";
+const std::vector<std::string> SampleOutputs = {"a.obj", "a_tex0.bmp", "a_tex1.bmp", "a_tex2.bmp"};
 
 struct Dialogue : testing::Test {
     fs::path Dir = fs::path(testing::TempDir()) /
                    testing::UnitTest::GetInstance()->current_test_info()->name();
     std::string Left;  // the input the run did not read
 
-    void SetUp() override { fs::remove_all(Dir), fs::create_directories(Dir); }
+    void SetUp() override {
+        fs::remove_all(Dir);
+        fs::create_directories(Dir);
+    }
     void TearDown() override { fs::remove_all(Dir); }
-    std::string Path(const char* Name) const { return (Dir / Name).string(); }
+    std::string Path(const std::string& Name) const { return (Dir / Name).string(); }
 
     // One run on Input, which must end with Status.
     std::string Run(const std::string& Input, int Status) {
@@ -40,41 +46,45 @@ struct Dialogue : testing::Test {
         Left = In.rdbuf()->in_avail() > 0 ? In.str().substr(static_cast<size_t>(In.tellg())) : "";
         return Out.str();
     }
-    // The files in the folder.
-    std::vector<std::string> Files() const {
+    // The files in Folder (by default the test's own), sorted.
+    std::vector<std::string> Files(const std::string& Folder = "") const {
         std::vector<std::string> Names;
-        for (const auto& E : fs::directory_iterator(Dir))
+        for (const auto& E : fs::directory_iterator(Dir / Folder))
             Names.push_back(E.path().filename().string());
-        return std::sort(Names.begin(), Names.end()), Names;
+        std::sort(Names.begin(), Names.end());
+        return Names;
     }
 };
 
+// Input as UTF-16 little-endian with its byte-order mark (ASCII text only).
+std::string Utf16(const std::string& Text) {
+    std::string Out = "\xFF\xFE";
+    for (const char C : Text) {
+        Out += C;
+        Out += '\0';
+    }
+    return Out;
+}
+
 }  // namespace
 
-TEST_F(Dialogue, EarlyErrorsTokensBlankLinesThePauseAndTheLongestPath) {
+TEST_F(Dialogue, EarlyErrorsBlankLinesThePauseAndTheLongestPath) {
     const std::pair<std::string, std::string> Cases[] = {
         {"", "Error: input ended before a model path was given"},
         {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
         {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
-        {Path("m") + "\nab",
+        {Path("m") + "\nab\ncd",
          "Error: cannot open model file " + Path("m") + ": No such file or directory"}};
     for (const auto& [Input, Line] : Cases)
         EXPECT_EQ(Run(Input, 1), Banner + "\n" + Line + "\n" + Pause);
-    EXPECT_EQ(Left, "b");  // the pause took the line end and one more character
-    EXPECT_TRUE(
-        Run(Sample + "\n  \n", 1)
-            .ends_with("Save file path: \nError: input ended before a save file path was given\n" +
-                       Pause));
-    EXPECT_TRUE(
-        Run(Sample + "\n" + Path("s") + '\0' + "x\n", 1)  // a NUL would cut the name to another
-            .ends_with("Save file path: \nError: the save file path contains a NUL character\n" +
-                       Pause));
+    EXPECT_EQ(Left, "cd");  // the pause waited for one line of its own
     EXPECT_TRUE(Files().empty());
-    // Two words on one line: the second is the save path; the pause takes two characters.
-    EXPECT_EQ(Run("\n\n" + Sample + " \n\n" + Path("a") + " rest\n", 0), Demo);
-    EXPECT_EQ(Left, "est\n");
-    EXPECT_EQ(Files(),
-              (std::vector<std::string>{"a.obj", "a_tex0.bmp", "a_tex1.bmp", "a_tex2.bmp"}));
+    // The model and the save path on one line, blank lines before each; the pause drops the
+    // rest of the save path's line and waits for a fresh line.
+    EXPECT_EQ(Run("\n\n" + Sample + " \n\n" + Path("a") + "  \nnext\nafter", 0), Demo);
+    EXPECT_EQ(Left, "after");
+    EXPECT_EQ(Run(Sample + " " + Path("a") + "\n", 0), Demo);
+    EXPECT_EQ(Files(), SampleOutputs);
     WriteFileBytes(Path("empty"), {});  // no objects, no textures: an OBJ of comments only
     EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n", 0),
               Banner + "\nObjects count : 0\n\nTextures count: 0\n" + AskedToEnd);
@@ -85,6 +95,79 @@ TEST_F(Dialogue, EarlyErrorsTokensBlankLinesThePauseAndTheLongestPath) {
               Banner + "\nError: the model path is longer than 255 characters\n" + Pause);
 }
 
+// Paths with blanks, quoted or not, byte-order marks, UTF-16 and names in two-byte characters.
+TEST_F(Dialogue, PathsAreTakenAsPeopleHandThemOver) {
+    for (const char* Name : {"my models/demo.qm", "it's.qm", "'q.qm", "x"}) {
+        fs::create_directories(fs::path(Path(Name)).parent_path());
+        fs::copy_file(Sample, Path(Name));
+    }
+    fs::create_directory(Path("my out"));
+    // 255 characters in all, two bytes each past the test's folder.
+    std::string Cyrillic;
+    for (int k = 0; k < 100; k++) Cyrillic += "\xD0\xB6";
+    fs::create_directory(Path(Cyrillic));
+    Cyrillic += "/";
+    while (CountCharacters(Path(Cyrillic)) < 255) Cyrillic += "\xD0\xB6";
+    const std::string Models = Path("my models/demo.qm");
+    const std::pair<std::string, std::string> Cases[] = {
+        {'"' + Models + "\"\n\"" + Path("my out/a") + "\"\n", "my out/a"},
+        {"'" + Models + "' \n  " + Path("my out/b") + "  \n", "my out/b"},
+        {Models + "\n" + Path("my out/c") + "\n", "my out/c"},
+        {"'" + Path("it'\\''s.qm") + "'\n'" + Path("d") + "'\\''e'\n", "d'e"},
+        {"\"" + Path("'q.qm") + "\" '" + Path("my out/e") + "'\n", "my out/e"},
+        {Path("x") + " " + Path("y z") + "\n", "y z"},
+        {"\xEF\xBB\xBF" + Sample + "\n" + Path("f") + "\n", "f"},
+        {Utf16(Sample + "\r\n" + Path("g") + "\r\n"), "g"},
+        {Sample + "\n" + Path(Cyrillic) + "\n", Cyrillic}};
+    for (const auto& [Input, Name] : Cases) {
+        EXPECT_EQ(Run(Input, 0), Demo) << Input;
+        EXPECT_TRUE(fs::exists(Path(Name + "_tex2.bmp"))) << Name;
+    }
+    EXPECT_EQ(Files("my out").size(), 16u);
+    const std::string Refused = Run(Sample + "\n" + Path(Cyrillic + "\xD0\xB6") + "\n", 1);
+    EXPECT_TRUE(
+        Refused.ends_with("Error: the save file path is longer than 255 characters\n" + Pause));
+}
+
+TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) {
+    const std::pair<std::string, std::string> Cases[] = {
+        {Path("sub/"),
+         Path("sub/") + " names a folder; add a name for the files, as in " + Path("sub/model")},
+        {".", ". names a folder; add a name for the files, as in ./model"},
+        {"out/..", "out/.. names a folder; add a name for the files, as in out/../model"},
+        {"\"out", "opens a quote that its line does not close"},
+        {"\"\"", "is empty"},
+        {Path("s") + '\0' + "x", "contains a NUL character"},
+        {"  ", "input ended before a save file path was given"}};
+    for (const auto& [Answer, Problem] : Cases) {
+        const std::string Line = Problem.starts_with("input")
+                                     ? "Error: " + Problem
+                                     : "Error: the save file path " + Problem;
+        EXPECT_EQ(Run(Sample + "\n" + Answer + "\n", 1),
+                  Demo.substr(0, Demo.find("\nSaving")) + "\n" + Line + "\n" + Pause);
+    }
+    EXPECT_TRUE(Files().empty());
+    // Windows' own rules for the last part of the path.
+    const std::pair<const char*, const char*> Windows[] = {
+        {"con", "is a Windows device name; choose another name"},
+        {"out\\Com1.x", "is a Windows device name; choose another name"},
+        {"C:lpt9 .x", "is a Windows device name; choose another name"},
+        {"a*b", "holds the character *, which Windows does not allow in a file name"},
+        {"out/a:b", "holds the character :, which Windows does not allow in a file name"},
+        {"a\tb", "holds a control character, which Windows does not allow in a file name"},
+        {"out.", "ends in a dot, which Windows drops from file names"},
+        {"out ", "ends in a blank, which Windows drops from file names"},
+        {"C:\\x\\", "names a folder; add a name for the files, as in C:\\x\\model"},
+        {"C:\\x\\conx", ""},
+        {"C:com0", ""},
+        {"lpt10.x", ""}};
+    for (const auto& [Answer, Problem] : Windows)
+        EXPECT_EQ(SavePathProblem(Answer, true), Problem) << Answer;
+    EXPECT_EQ(SavePathProblem("a*b:con.", false), "");
+    EXPECT_EQ(SavePathProblem("out\\", false),
+              "names a folder; add a name for the files, as in out\\model");
+}
+
 TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
     fs::copy_file(Sample, Path("m.obj"));
     const std::string Line = "Error: could not write " + Path("m.obj") + ": it is the model file\n";
@@ -92,14 +175,19 @@ TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
                     .ends_with("\nSaving textures...\n" + Line + Pause));
     EXPECT_EQ(ReadFileBytes(Path("m.obj")), ReadFileBytes(Sample));
     EXPECT_EQ(Files().size(), 4u);  // the model and three textures
-    // Names past the system's limit: each output fails on its own, nothing is left behind.
+    // Names past the system's limit: each output fails on its own, as a file that cannot be
+    // created, and nothing is left behind.
     const fs::path Back = fs::current_path();
     fs::current_path(Dir);
-    const std::string Long(252, 'n'), Refused = Run(Sample + "\n" + Long + "\n", 1);
+    const std::string Long(252, 'n');
+    const std::string Refused = Run(Sample + "\n" + Long + "\n", 1);
     fs::current_path(Back);
     for (const char* End : {".obj", "_tex0.bmp", "_tex2.bmp"})
         EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"),
                   std::string::npos);
+    EXPECT_NE(Refused.find("BMP Error: Cannot open file " + Long + "_tex1.bmp for output.\n"),
+              std::string::npos);
+    EXPECT_EQ(Refused.find("proper amount"), std::string::npos);
     EXPECT_EQ(Files().size(), 4u);
     std::istringstream In(Sample + "\n" + Path("c") + "\n");
     std::ostream Broken(nullptr);  // every write fails
@@ -107,11 +195,24 @@ TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
     EXPECT_TRUE(fs::exists(Dir / "c.obj"));
 }
 
+TEST_F(Dialogue, ASecondRunReplacesEveryOutput) {
+    EXPECT_EQ(Run(Sample + "\n" + Path("first") + "\n", 0), Demo);
+    for (const std::string& Name : SampleOutputs) WriteFileBytes(Path(Name), {'o', 'l', 'd'});
+    EXPECT_EQ(Run(Sample + "\n" + Path("a") + "\n", 0), Demo);
+    for (const std::string& Name : SampleOutputs)
+        EXPECT_EQ(ReadFileBytes(Path(Name)), ReadFileBytes(Path("first" + Name.substr(1))));
+}
+
 TEST_F(Dialogue, AnInterruptLeavesNoTemporaryFileAndKeepsTheEarlierOutput) {
     WriteFileBytes(Path("x.obj"), {'o', 'l', 'd'});
     // The signal arrives while the file is half written.
-    EXPECT_EXIT((OutputFile(Path("x.obj")).Stream() << "half", std::raise(SIGINT)),
-                testing::KilledBySignal(SIGINT), "");
-    EXPECT_TRUE(Files() == std::vector<std::string>{"x.obj"} &&
-                ReadFileBytes(Path("x.obj")).size() == 3);
+    EXPECT_EXIT(
+        {
+            OutputFile File(Path("x.obj"));
+            File.Stream() << "half";
+            std::raise(SIGINT);
+        },
+        testing::KilledBySignal(SIGINT), "");
+    EXPECT_EQ(Files(), std::vector<std::string>{"x.obj"});
+    EXPECT_EQ(ReadFileBytes(Path("x.obj")).size(), 3u);
 }

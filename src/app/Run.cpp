@@ -1,7 +1,8 @@
 // The extraction run: one fixed dialogue from banner to pause.
 #include "app/Run.h"
 
-#include <cctype>
+#include <cstring>
+#include <exception>
 #include <istream>
 #include <memory>
 #include <new>
@@ -9,62 +10,62 @@
 #include <string>
 #include <vector>
 
+#include "app/Answers.h"
 #include "app/LoadFile.h"
 #include "geometry/ObjWriter.h"
 #include "io/OutputFile.h"
+#include "io/Paths.h"
 #include "model/GeometryScan.h"
 #include "model/TextureScan.h"
 #include "texture/TextureExport.h"
 
 namespace {
 
-constexpr int PathCapacity = 256;  // 255 characters and the NUL
-
-enum class TokenResult { Read, EndOfInput, TooLong, HasNul };
-
-// Reads one whitespace-delimited token into Dest (PathCapacity bytes): white
-// space before it is skipped, the white space after it stays unread. A token
-// longer than 255 characters, or holding a NUL character, is refused rather
-// than cut, since a cut path would silently name another file; it is consumed
-// and Dest is left empty.
-TokenResult ReadToken(std::istream& In, char* Dest) {
-    using Traits = std::istream::traits_type;
-    auto IsSpace = [](int C) { return std::isspace(static_cast<unsigned char>(C)) != 0; };
-    int C = In.peek();
-    while (C != Traits::eof() && IsSpace(C)) {
-        In.get();
-        C = In.peek();
+// The error line for an answer that cannot serve as a path.
+std::string AnswerProblem(AnswerReader::Result Result, const std::string& What) {
+    using R = AnswerReader::Result;
+    switch (Result) {
+        case R::EndOfInput:
+            return "Error: input ended before a " + What + " was given";
+        case R::TooLong:
+            return "Error: the " + What + " is longer than 255 characters";
+        case R::HasNul:
+            return "Error: the " + What + " contains a NUL character";
+        case R::Unclosed:
+            return "Error: the " + What + " opens a quote that its line does not close";
+        case R::Empty:
+            return "Error: the " + What + " is empty";
+        case R::NotText:
+            return "Error: the " + What +
+                   " is not text in UTF-8 or the console's code page; save the answers as UTF-8";
+        case R::Read:
+            break;
     }
-    if (C == Traits::eof()) return TokenResult::EndOfInput;
-    int Length = 0;
-    bool TooLong = false, HasNul = false;
-    while (C != Traits::eof() && !IsSpace(C)) {
-        In.get();
-        HasNul = HasNul || C == 0;
-        if (Length < PathCapacity - 1)
-            Dest[Length++] = static_cast<char>(C);
-        else
-            TooLong = true;
-        C = In.peek();
-    }
-    Dest[TooLong || HasNul ? 0 : Length] = '\0';
-    return TooLong ? TokenResult::TooLong : HasNul ? TokenResult::HasNul : TokenResult::Read;
+    return "";
 }
 
-// Prompts and reads a path; when there is none, ends the prompt's line and
-// sets Problem to the error line.
-bool AskPath(std::istream& In, std::ostream& Out, const char* Prompt, const char* What, char* Dest,
+// Prompts and reads a path into Dest (PathCapacity bytes): the model path,
+// or the save path, which must be able to name files. When there is none,
+// ends the prompt's line and sets Problem to the error line.
+bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest,
              std::string& Problem) {
-    Out << Prompt << std::flush;
-    const TokenResult Result = ReadToken(In, Dest);
-    if (Result == TokenResult::Read) return true;
-    Out << std::endl;
-    const std::string Name = What;
-    Problem =
-        Result == TokenResult::EndOfInput ? "Error: input ended before a " + Name + " was given"
-        : Result == TokenResult::TooLong  ? "Error: the " + Name + " is longer than 255 characters"
-                                          : "Error: the " + Name + " contains a NUL character";
-    return false;
+    Out << (Model ? "Quennmire model path: " : "Save file path: ") << std::flush;
+    std::string Path;
+    const AnswerReader::Result Result = Model ? Answers.ModelPath(Path) : Answers.SavePath(Path);
+    Problem = AnswerProblem(Result, Model ? "model path" : "save file path");
+    if (Problem.empty() && !Model) {
+        const std::string Unfit = SavePathProblem(Path);
+        if (!Unfit.empty()) Problem = "Error: the save file path " + Path + " " + Unfit;
+    }
+    if (Problem.empty() && Path.size() >= PathCapacity)
+        Problem =
+            AnswerProblem(AnswerReader::Result::TooLong, Model ? "model path" : "save file path");
+    if (!Problem.empty()) {
+        Out << std::endl;
+        return false;
+    }
+    std::memcpy(Dest, Path.c_str(), Path.size() + 1);
+    return true;
 }
 
 void PrintBanner(std::ostream& Out) {
@@ -77,33 +78,28 @@ void PrintBanner(std::ostream& Out) {
 }
 
 // The end of every run: the lines given, an empty line, "Press Enter to exit"
-// and a pause of two characters (the line end after the last path, then the
-// user's Enter; at the end of input it returns at once). A console window
+// and the pause, which drops the rest of the last answer's line and waits for
+// a fresh Enter (at the end of input it returns at once). A console window
 // opened for the tool therefore stays until the user has read the outcome.
-int Finish(std::istream& In, std::ostream& Out, const std::vector<std::string>& Errors) {
+int Finish(AnswerReader& Answers, std::ostream& Out, const std::vector<std::string>& Errors) {
     for (const std::string& Line : Errors) Out << Line << std::endl;
     Out << std::endl << "Press Enter to exit" << std::endl;
-    In.get();
-    In.get();
+    Answers.Pause();
     // A console that could not be written is a failure too.
     return Errors.empty() && Out.flush() ? 0 : 1;
 }
 
-}  // namespace
-
-int RunExtraction(std::istream& In, std::ostream& Out) {
+// The run from the model path on; returns the lines that end it.
+std::vector<std::string> Extract(AnswerReader& Answers, std::ostream& Out) {
     const std::unique_ptr<char[]> FilePath(new char[PathCapacity]);
     const std::unique_ptr<char[]> SavePath(new char[PathCapacity]);
     std::string Problem;
-
-    PrintBanner(Out);
-    if (!AskPath(In, Out, "Quennmire model path: ", "model path", FilePath.get(), Problem))
-        return Finish(In, Out, {Problem});
+    if (!AskPath(Answers, Out, true, FilePath.get(), Problem)) return {Problem};
 
     unsigned char* Loaded = nullptr;
     const int BufferSize = LoadFile(FilePath.get(), Loaded, &Problem);
     const std::unique_ptr<unsigned char[]> Owned(Loaded);
-    if (BufferSize < 0) return Finish(In, Out, {"", Problem});
+    if (BufferSize < 0) return {"", Problem};
     if (!Problem.empty()) Out << std::endl << Problem << std::endl;
     unsigned char* Buffer = Owned.get();
     OutputFile::Protect(FilePath.get());
@@ -111,15 +107,13 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
     QMobject Model{};
     int TexCount = 0;
     Texture* Textures = nullptr;
-    std::vector<std::string> Failed;
     try {
         Model = BufferScan(Buffer, BufferSize, Out);
         TexturesScan(Buffer, BufferSize, TexCount, Textures, Out);
     } catch (const std::bad_alloc&) {
         ReleaseModel(Model);
-        return Finish(
-            In, Out,
-            {"", "Error: not enough memory to analyse model file " + std::string(FilePath.get())});
+        return {"",
+                "Error: not enough memory to analyse model file " + std::string(FilePath.get())};
     }
 
     Out << std::endl
@@ -127,7 +121,8 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
         << "File texture(s) will be saved as Bitmap(s) 32 bits (*.BMP)." << std::endl
         << "Please enter save file path, without extension." << std::endl
         << std::endl;
-    if (AskPath(In, Out, "Save file path: ", "save file path", SavePath.get(), Problem)) {
+    std::vector<std::string> Failed;
+    if (AskPath(Answers, Out, false, SavePath.get(), Problem)) {
         Out << std::endl << "Saving objects..." << std::endl;
         SaveOBJ(SavePath.get(), Model, &Failed);
         Out << "Saving textures..." << std::endl;
@@ -139,5 +134,20 @@ int RunExtraction(std::istream& In, std::ostream& Out) {
     }
     ReleaseModel(Model);
     ReleaseTextures(Textures);
-    return Finish(In, Out, Failed);
+    return Failed;
+}
+
+}  // namespace
+
+int RunExtraction(std::istream& In, std::ostream& Out) {
+    AnswerReader Answers(In);
+    PrintBanner(Out);
+    std::vector<std::string> Errors;
+    try {
+        Errors = Extract(Answers, Out);
+    } catch (const std::exception& Unexpected) {
+        // Whatever a step could not handle ends the run with its reason, never an abort.
+        Errors = {"", std::string("Error: ") + Unexpected.what()};
+    }
+    return Finish(Answers, Out, Errors);
 }

@@ -1,6 +1,5 @@
 // Entry point: one start is one extraction run on the console.
-#include <iostream>
-
+#include "app/Console.h"
 #include "app/Run.h"
 
-int main() { return RunExtraction(std::cin, std::cout); }
+int main() { return RunExtraction(ConsoleInput(), ConsoleOutput()); }

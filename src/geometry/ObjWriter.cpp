@@ -14,6 +14,7 @@
 
 #include "geometry/FloatFormat.h"
 #include "io/OutputFile.h"
+#include "io/Paths.h"
 
 namespace {
 
@@ -402,7 +403,7 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel) {
 
 bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed) {
     // The name is built apart from the caller's array, so no path length can overrun it.
-    const std::string Name = std::string(Path, std::find(Path, Path + 255, '\0')) + ".obj";
+    const std::string Name = std::string(Path, std::find(Path, Path + PathCapacity - 1, '\0')) + ".obj";
     OutputFile File(Name);
     std::string Reason;
     try {

@@ -25,7 +25,7 @@
 bool WriteOBJ(std::ostream& Out, const QMobject& QMModel);
 
 // Writes the file named Path followed by ".obj" (Path is a NUL-terminated
-// string of at most 255 characters in a 256-byte array; it is not changed).
+// string in an array of PathCapacity bytes; it is not changed).
 // The file appears complete or not at all (OutputFile). Returns true when it
 // was written; otherwise "<file name>: <reason>" is appended to *Failed when
 // Failed is given.

@@ -232,17 +232,17 @@ bool BMP::WriteToStream(std::ostream& Out) {
 }
 
 bool BMP::WriteToFile(const char* FileName, std::string* Reason) {
-    OutputFile File(FileName != nullptr ? FileName : "");
-    if (!File.IsOpen()) {
-        if (BMPwarnings)
-            *Messages_ << "BMP Error: Cannot open file " << (FileName ? FileName : "")
-                       << " for output." << std::endl;
-        if (Reason != nullptr) *Reason = File.Reason();
-        return false;
-    }
-    const bool Streamed = WriteToStream(File.Stream());
-    const bool Written = File.Commit();
-    if (Streamed && !Written) WriteError();
+    const char* Name = FileName != nullptr ? FileName : "";
+    OutputFile File(Name);
+    const bool Opened = File.IsOpen();
+    const bool Streamed = Opened && WriteToStream(File.Stream());
+    const bool Written = Opened && File.Commit();
+    // A file that could not be created, or not under its name, is an open
+    // failure; a write that the stream refused has said so already.
+    if (!Written && (!Opened || File.NameRefused()) && BMPwarnings)
+        *Messages_ << "BMP Error: Cannot open file " << Name << " for output." << std::endl;
+    else if (Streamed && !Written)
+        WriteError();
     if (!Written && Reason != nullptr) *Reason = File.Reason();
     return Written;
 }

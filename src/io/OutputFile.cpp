@@ -47,10 +47,6 @@ std::string SystemReason(const char* Otherwise) {
     return errno != 0 ? std::strerror(errno) : Otherwise;
 }
 
-fs::path Utf8Path(const std::string& Name) {
-    return fs::path(std::u8string(Name.begin(), Name.end()));
-}
-
 void OutputFile::Protect(const std::string& Path) { Protected = Path; }
 
 OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
@@ -118,6 +114,7 @@ bool OutputFile::Commit() {
         fs::rename(Utf8Path(Temp_), Utf8Path(Final_), Error);
     if (Error) {
         Discard();
+        NameRefused_ = true;
         return Fail(Error.message());
     }
     SetPending("");

@@ -5,10 +5,7 @@
 #include <fstream>
 #include <string>
 
-// A typed path as a filesystem path. Paths are UTF-8 bytes on every platform
-// (the Windows build sets its code page to UTF-8), so they are converted as
-// UTF-8, never through the host's narrow-to-wide conversion.
-std::filesystem::path Utf8Path(const std::string& Name);
+#include "io/Paths.h"
 
 // The system's words for the last failed call (errno), or Otherwise when it gave none.
 std::string SystemReason(const char* Otherwise);
@@ -39,6 +36,11 @@ public:
     // Why the file was not written, as the system reports it.
     const std::string& Reason() const { return Reason_; }
 
+    // True when every byte was written but the final name could not be given
+    // to the file (a name too long or not allowed there): the file, not its
+    // data, failed.
+    bool NameRefused() const { return NameRefused_; }
+
     // A file that no output may replace (the model file): an output whose
     // final name is that file is refused.
     static void Protect(const std::string& Path);
@@ -50,4 +52,5 @@ private:
 
     std::string Final_, Temp_, Reason_;
     std::ofstream Stream_;
+    bool NameRefused_ = false;
 };

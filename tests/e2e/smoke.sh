@@ -78,12 +78,37 @@ check "missing model file: status 1" [ "$rc" -eq 1 ]
 check "missing model file: Error line" grep -qx 'Error: cannot open model file hero' "$WORK/out.txt"
 check "missing model file: nothing written" only demo.qm
 
-# A path is one whitespace-delimited token: a folder name with a blank cuts it.
-fresh; mkdir "my models"; cp demo.qm "my models/"; qm 'my models/demo.qm
+# Paths with blanks, typed as they are or quoted as file managers quote them,
+# and unquoted save paths with blanks; the pause waits for a line of its own.
+fresh; mkdir "my models" "my out"; cp demo.qm "my models/"
+for answers in "'my models/demo.qm' 
+'my out/out' 
+" '"my models/demo.qm" "my out/out"
+' 'my models/demo.qm
+my out/out  
+'; do
+  qm "$answers
+the pause's line
+"
+  sample_session "blank in a folder name: $(echo $answers)" "my out"
+done
+check "blank in a folder name: outputs" [ "$(ls "my out" | wc -l)" -eq 4 ]
+
+# A save path that names a folder is refused before anything is written.
+fresh; mkdir sub; qm 'demo.qm
+sub/
+'
+check "folder as save path: status 1" [ "$rc" -eq 1 ]
+check "folder as save path: Error line" grep -qx 'Error: the save file path sub/ names a folder; add a name for the files, as in sub/model' "$WORK/out.txt"
+check "folder as save path: nothing written" only demo.qm sub
+
+# A second run into the same save path replaces every output.
+fresh; qm 'demo.qm
+out
+'; qm 'demo.qm
 out
 '
-check "blank in a folder name: status 1" [ "$rc" -eq 1 ]
-check "blank in a folder name: path cut at the blank" grep -qx 'Error: cannot open model file my' "$WORK/out.txt"
+sample_session "second run into the same path" .
 
 # Paths are UTF-8 bytes, on Windows too.
 fresh; mkdir modèles; cp demo.qm modèles/; qm 'modèles/demo.qm

@@ -1,0 +1,156 @@
+// The console on each host. Windows: wide-character console input and code-page decoding;
+// elsewhere the standard streams as they are.
+#include "app/Console.h"
+
+#include <iostream>
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <streambuf>
+#include <vector>
+
+#include "io/Paths.h"
+
+namespace {
+
+// Reads a console window as UTF-16 with ReadConsoleW and hands the text on as
+// UTF-8, whatever the console's code page.
+class WideConsoleBuffer : public std::streambuf {
+public:
+    explicit WideConsoleBuffer(HANDLE Console) : Console_(Console) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        wchar_t Wide[1024];
+        DWORD Count = 0;
+        if (!ReadConsoleW(Console_, Wide, 1024, &Count, nullptr) || Count == 0)
+            return traits_type::eof();
+        // Ctrl+Z at the start of a line ends the input, as it does for a file.
+        if (Wide[0] == 26) return traits_type::eof();
+        const int Size = WideCharToMultiByte(CP_UTF8, 0, Wide, static_cast<int>(Count), nullptr, 0,
+                                             nullptr, nullptr);
+        Bytes_.resize(static_cast<size_t>(Size > 0 ? Size : 0));
+        if (Size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, Wide, static_cast<int>(Count), Bytes_.data(), Size,
+                                nullptr, nullptr);
+        if (Bytes_.empty()) return traits_type::eof();
+        setg(Bytes_.data(), Bytes_.data(), Bytes_.data() + Bytes_.size());
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    HANDLE Console_;
+    std::vector<char> Bytes_;
+};
+
+// Writes UTF-8 text to a console window as UTF-16 with WriteConsoleW, so
+// names show as they are whatever the console's code page. A character split
+// across two writes waits for its last bytes.
+class WideConsoleOutput : public std::streambuf {
+public:
+    explicit WideConsoleOutput(HANDLE Console) : Console_(Console) {}
+
+protected:
+    int_type overflow(int_type C) override {
+        if (traits_type::eq_int_type(C, traits_type::eof())) return sync() == 0 ? 0 : C;
+        Bytes_ += traits_type::to_char_type(C);
+        if (Bytes_.size() >= 4096 && sync() != 0) return traits_type::eof();
+        return C;
+    }
+    std::streamsize xsputn(const char* Text, std::streamsize Count) override {
+        Bytes_.append(Text, static_cast<size_t>(Count));
+        if (Bytes_.size() >= 4096 && sync() != 0) return 0;
+        return Count;
+    }
+    int sync() override {
+        // Up to the last whole UTF-8 sequence.
+        size_t End = Bytes_.size();
+        size_t Lead = End;
+        while (Lead > 0 && End - Lead < 4 &&
+               (static_cast<unsigned char>(Bytes_[Lead - 1]) & 0xC0) == 0x80)
+            Lead--;
+        if (Lead > 0) {
+            const unsigned char First = static_cast<unsigned char>(Bytes_[Lead - 1]);
+            const size_t Length = First >= 0xF0 ? 4 : First >= 0xE0 ? 3 : First >= 0xC0 ? 2 : 1;
+            if (End - (Lead - 1) < Length) End = Lead - 1;
+        }
+        const int Count =
+            MultiByteToWideChar(CP_UTF8, 0, Bytes_.data(), static_cast<int>(End), nullptr, 0);
+        std::wstring Wide(static_cast<size_t>(Count > 0 ? Count : 0), L'\0');
+        if (Count > 0)
+            MultiByteToWideChar(CP_UTF8, 0, Bytes_.data(), static_cast<int>(End), Wide.data(),
+                                Count);
+        Bytes_.erase(0, End);
+        DWORD Written = 0;
+        return Wide.empty() || WriteConsoleW(Console_, Wide.data(), static_cast<DWORD>(Wide.size()),
+                                             &Written, nullptr)
+                   ? 0
+                   : -1;
+    }
+
+private:
+    HANDLE Console_;
+    std::string Bytes_;
+};
+
+// The code page of the system's ANSI text; the process's own may be UTF-8.
+UINT SystemAnsiCodePage() {
+    UINT CodePage = 0;
+    if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPWSTR>(&CodePage), sizeof CodePage / sizeof(wchar_t)) == 0)
+        return 1252;
+    return CodePage;
+}
+
+}  // namespace
+
+std::istream& ConsoleInput() {
+    const HANDLE Input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD Mode = 0;
+    if (Input == INVALID_HANDLE_VALUE || !GetConsoleMode(Input, &Mode)) return std::cin;
+    static WideConsoleBuffer Buffer(Input);
+    static std::istream Stream(&Buffer);
+    return Stream;
+}
+
+std::ostream& ConsoleOutput() {
+    const HANDLE Output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD Mode = 0;
+    if (Output == INVALID_HANDLE_VALUE || !GetConsoleMode(Output, &Mode)) return std::cout;
+    static WideConsoleOutput Buffer(Output);
+    static std::ostream Stream(&Buffer);
+    return Stream;
+}
+
+bool LocalToUtf8(std::string& Text) {
+    if (IsUtf8(Text)) return true;
+    UINT CodePage = GetConsoleCP();
+    if (CodePage == 0) CodePage = SystemAnsiCodePage();
+    if (CodePage == CP_UTF8) return false;
+    const int Size = static_cast<int>(Text.size());
+    const int Count =
+        MultiByteToWideChar(CodePage, MB_ERR_INVALID_CHARS, Text.data(), Size, nullptr, 0);
+    if (Count <= 0) return false;
+    std::wstring Wide(static_cast<size_t>(Count), L'\0');
+    MultiByteToWideChar(CodePage, MB_ERR_INVALID_CHARS, Text.data(), Size, Wide.data(), Count);
+    const int Bytes =
+        WideCharToMultiByte(CP_UTF8, 0, Wide.data(), Count, nullptr, 0, nullptr, nullptr);
+    if (Bytes <= 0) return false;
+    std::string Utf8(static_cast<size_t>(Bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Wide.data(), Count, Utf8.data(), Bytes, nullptr, nullptr);
+    Text = std::move(Utf8);
+    return true;
+}
+
+#else
+
+std::istream& ConsoleInput() { return std::cin; }
+
+std::ostream& ConsoleOutput() { return std::cout; }
+
+bool LocalToUtf8(std::string&) { return true; }
+
+#endif
