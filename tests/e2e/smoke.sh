@@ -31,6 +31,9 @@ fresh() {  # an empty run folder holding demo.qm
 qm() {  # INPUT: one run; $rc is its status, out.txt its output without CR and with
         # "Error: ..." lines cut before the system's reason
   printf '%s' "$1" > "$WORK/in.txt"
+  qm_in
+}
+qm_in() {  # the same, with the input already in in.txt
   rc=0
   eval "$CMD" < "$WORK/in.txt" > "$WORK/raw.txt" || rc=$?
   tr -d '\r' < "$WORK/raw.txt" | sed 's/^\(Error: [^:]*\): .*/\1/' > "$WORK/out.txt"
@@ -141,6 +144,68 @@ sub\\out$cr
 $drive\\out
 "
   sample_session "drive letter path" .
+
+  # Where games install: a folder with blanks and brackets on C:, given quoted
+  # ("Copy as path") and unquoted, with an unquoted save path holding blanks.
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
+    game="$WINEPREFIX/drive_c/Program Files (x86)/qmsmoke game"
+    rm -rf "$game"; mkdir -p "$game/models" "$game/export"; cp "$SAMPLE" "$game/models/demo.qm"
+    win='C:\Program Files (x86)\qmsmoke game'
+    fresh; qm "\"$win\\models\\demo.qm\"$cr
+\"$win\\export\\out\"$cr
+"
+    sample_session "quoted C:\\Program Files (x86) path" "$game/export"
+    rm -f "$game/export/"*; qm "$win\\models\\demo.qm
+$win\\export\\out
+"
+    sample_session "unquoted C:\\Program Files (x86) path" "$game/export"
+    rm -rf "$game"
+  fi
+
+  # Device names and characters Windows does not allow are refused up front.
+  for name in con 'out\Nul.txt' 'a*b' 'a?b'; do
+    fresh; qm "demo.qm
+$name
+"
+    check "save path $name: status 1" [ "$rc" -eq 1 ]
+    check "save path $name: Error line" grep -qF "Error: the save file path $name " "$WORK/out.txt"
+    check "save path $name: nothing written" only demo.qm
+  done
+
+  # Answers from files: in the ANSI code page (no console is attached to a
+  # pipe), after a UTF-8 byte-order mark, and in UTF-16 with its mark.
+  fresh; mkdir modèles; cp demo.qm modèles/
+  printf 'mod\350les\\demo.qm\r\nmod\350les\\out\r\n' > "$WORK/in.txt"
+  qm_in
+  sample_session "answers in code page 1252" modèles
+  fresh; qm "$(printf '\357\273\277')demo.qm
+out
+"
+  sample_session "answers after a UTF-8 byte-order mark" .
+  fresh; printf '\377\376' > "$WORK/in.txt"
+  printf 'demo.qm\r\nout\r\n' | iconv -f UTF-8 -t UTF-16LE >> "$WORK/in.txt"
+  qm_in
+  sample_session "UTF-16 answers" .
+
+  # Typed into a console window: Wine gives a program in a pseudo-terminal a
+  # console, read as wide characters, so a name outside the console's code page (437) can be typed.
+  if command -v script > /dev/null 2>&1; then
+    fresh; mkdir модели; cp demo.qm модели/; mkfifo "$WORK/keys"
+    script -qc "$CMD" /dev/null < "$WORK/keys" > "$WORK/raw.txt" 2>&1 &
+    exec 3> "$WORK/keys"
+    type_after() {  # TEXT KEYS: types KEYS once TEXT is on the screen
+      n=0
+      while ! grep -q "$1" "$WORK/raw.txt" && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
+      printf "$2" >&3
+    }
+    type_after 'model path:' 'модели\\demo.qm\r'
+    type_after 'Save file path:' 'модели\\out\r'
+    type_after 'Press Enter' '\r'
+    exec 3>&-
+    wait
+    check "typed into a console: completion line" grep -q 'Save has been done successfully.' "$WORK/raw.txt"
+    check "typed into a console: OBJ and BMP bytes" outputs_in модели
+  fi
 fi
 
 echo "smoke: $passed passed, $failed failed"
