@@ -73,11 +73,15 @@ TEST_F(Dialogue, EarlyErrorsBlankLinesThePauseAndTheLongestPath) {
         {"", "Error: input ended before a model path was given"},
         {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
         {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
+        {Path("huge") + "\nx\n", "Error: model file " + Path("huge") + " is larger than 2 GiB"},
         {Path("m") + "\nab\ncd",
          "Error: cannot open model file " + Path("m") + ": No such file or directory"}};
+    WriteFileBytes(Path("huge"), {});
+    fs::resize_file(Path("huge"), uint64_t{1} << 31);  // sparse: no disk space taken
     for (const auto& [Input, Line] : Cases)
         EXPECT_EQ(Run(Input, 1), Banner + "\n" + Line + "\n" + Pause);
     EXPECT_EQ(Left, "cd");  // the pause waited for one line of its own
+    fs::remove(Path("huge"));
     EXPECT_TRUE(Files().empty());
     // The model and the save path on one line, blank lines before each; the pause drops the
     // rest of the save path's line and waits for a fresh line.
