@@ -105,21 +105,26 @@ UINT SystemAnsiCodePage() {
     return CodePage;
 }
 
+// The standard handle Which when it is a console window; null for a file or a pipe.
+HANDLE ConsoleHandle(DWORD Which) {
+    const HANDLE Handle = GetStdHandle(Which);
+    DWORD Mode = 0;
+    return Handle != INVALID_HANDLE_VALUE && GetConsoleMode(Handle, &Mode) ? Handle : nullptr;
+}
+
 }  // namespace
 
 std::istream& ConsoleInput() {
-    const HANDLE Input = GetStdHandle(STD_INPUT_HANDLE);
-    DWORD Mode = 0;
-    if (Input == INVALID_HANDLE_VALUE || !GetConsoleMode(Input, &Mode)) return std::cin;
+    static const HANDLE Input = ConsoleHandle(STD_INPUT_HANDLE);
+    if (Input == nullptr) return std::cin;
     static WideConsoleBuffer Buffer(Input);
     static std::istream Stream(&Buffer);
     return Stream;
 }
 
 std::ostream& ConsoleOutput() {
-    const HANDLE Output = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD Mode = 0;
-    if (Output == INVALID_HANDLE_VALUE || !GetConsoleMode(Output, &Mode)) return std::cout;
+    static const HANDLE Output = ConsoleHandle(STD_OUTPUT_HANDLE);
+    if (Output == nullptr) return std::cout;
     static WideConsoleOutput Buffer(Output);
     static std::ostream Stream(&Buffer);
     return Stream;
