@@ -69,7 +69,7 @@ bool AskPath(std::istream& In, std::ostream& Out, const char* Prompt, const char
 
 void PrintBanner(std::ostream& Out) {
     Out << "Quennmire Model Extractor" << std::endl
-        << "Ver 1.5" << std::endl
+        << "Ver " QM_VERSION_SHORT << std::endl
         << "qmextract: an open extractor for Quennmire model files" << std::endl
         << "Written by the qmextract project team" << std::endl
         << "Contact: qmextract-team@users.noreply.example" << std::endl
