@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 TOOL_PACKAGES := cmake ninja-build g++ make libsquish-dev
 PACKAGES      := $(TOOL_PACKAGES) clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
 
-.PHONY: format format-check deps tool-deps configure build demo check test asan-test fuzz bench \
+.PHONY: format format-check deps tool-deps configure build plain-build demo check test asan-test fuzz bench \
         clean windows-deps windows windows-zip windows-test package-build install uninstall \
         package package-test
 
@@ -38,6 +38,16 @@ demo: configure
 	@mkdir -p out
 	printf 'samples/demo.qm\nout/demo\n' | $(BUILD)/qmextract
 	@echo; echo "Files written:"; ls -l out/demo*
+
+# The tool alone from a plain CMake build, as on a machine without the test libraries:
+# the tests and benchmarks are skipped and nothing of them is built.
+PLAIN_BUILD ?= build-plain
+plain-build: tool-deps
+	rm -rf $(PLAIN_BUILD)
+	cmake -S . -B $(PLAIN_BUILD) -DQM_WERROR=ON \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+	cmake --build $(PLAIN_BUILD) -j $(JOBS)
+	test -x $(PLAIN_BUILD)/qmextract && test ! -e $(PLAIN_BUILD)/tests && test ! -e $(PLAIN_BUILD)/bench
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -135,4 +145,5 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) $(INSTALL_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PLAIN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) \
+	  $(INSTALL_BUILD) out

@@ -6,13 +6,12 @@
 set -eu
 manifest=$1
 [ -f "$manifest" ] || { echo "uninstall: no $manifest, so nothing was installed from this build" >&2; exit 1; }
-while IFS= read -r f; do
+while IFS= read -r f || [ -n "$f" ]; do  # the last line has no line end
   if [ -e "$f" ] || [ -L "$f" ]; then
     rm -f "$f"
     echo "removed $f"
   fi
 done < "$manifest"
 sed -n 's|^\(.*/doc/qmextract\)/.*|\1|p' "$manifest" | sort -u | while IFS= read -r doc; do
-  [ -d "$doc" ] && find "$doc" -depth -type d -empty -delete
+  if [ -d "$doc" ]; then find "$doc" -depth -type d -empty -delete; fi
 done
-true
