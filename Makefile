@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 TOOL_PACKAGES := cmake ninja-build g++ make libsquish-dev
 PACKAGES      := $(TOOL_PACKAGES) clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
 
-.PHONY: format format-check deps tool-deps configure build plain-build demo check test asan-test fuzz bench \
+.PHONY: format format-check deps tool-deps configure build demo check test asan-test fuzz bench \
         clean windows-deps windows windows-zip windows-test package-build install uninstall \
         package package-test
 
@@ -38,16 +38,6 @@ demo: configure
 	@mkdir -p out
 	printf 'samples/demo.qm\nout/demo\n' | $(BUILD)/qmextract
 	@echo; echo "Files written:"; ls -l out/demo*
-
-# The tool alone from a plain CMake build, as on a machine without the test libraries:
-# the tests and benchmarks are skipped and nothing of them is built.
-PLAIN_BUILD ?= build-plain
-plain-build: tool-deps
-	rm -rf $(PLAIN_BUILD)
-	cmake -S . -B $(PLAIN_BUILD) -DQM_WERROR=ON \
-	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
-	cmake --build $(PLAIN_BUILD) -j $(JOBS)
-	test -x $(PLAIN_BUILD)/qmextract && test ! -e $(PLAIN_BUILD)/tests && test ! -e $(PLAIN_BUILD)/bench
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -99,18 +89,23 @@ windows-test: windows-zip
 	@$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_UNPACKED)/qmextract.exe; \
 	status=$$?; $(WINE_ENV) $(WINESERVER) -k; exit $$status
 
-# The Debian package: a Release build of the tool alone for /usr, with Debian's
-# hardening flags (stack protector, fortify, relro, bind-now, PIE).
+# The Debian package: a Release build for /usr with Debian's hardening flags (stack
+# protector, fortify, relro, bind-now, PIE). It is configured as on a machine with
+# only a compiler, CMake and libsquish (the test libraries disabled) and builds every
+# default target, so it also shows that such a build works and holds nothing of the
+# tests or benchmarks.
 PKG_BUILD  ?= build-package
 BUILDFLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 
 package-build: tool-deps
 	$(call install-missing,dpkg-dev)
 	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON \
-	  -DQM_TESTS=OFF -DQM_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
+	  -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)"
-	cmake --build $(PKG_BUILD) -j $(JOBS) --target qmextract
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	test ! -e $(PKG_BUILD)/tests && test ! -e $(PKG_BUILD)/bench
 
 # build-package/qmextract_<version>_<arch>.deb
 package: package-build
@@ -145,5 +140,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(PLAIN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) \
-	  $(INSTALL_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) $(INSTALL_BUILD) out

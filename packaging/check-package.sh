@@ -10,7 +10,7 @@ deb=$1
 fail() { echo "package: $*" >&2; exit 1; }
 
 echo "lintian $(basename "$deb"):"
-lintian --info --display-info --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
+lintian --display-info --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
 
 info=$(dpkg-deb --info "$deb")
 echo "$info" | grep '^ Depends:'
