@@ -2,11 +2,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES   := cmake ninja-build g++ clang make libsquish-dev libgtest-dev \
-              libbenchmark-dev libclang-rt-14-dev
+# What the tool alone needs to build, and what the tests, benchmarks and fuzzing add.
+TOOL_PACKAGES := cmake ninja-build g++ make libsquish-dev
+PACKAGES      := $(TOOL_PACKAGES) clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
 
-.PHONY: format format-check deps configure build demo check test asan-test fuzz bench clean \
-        windows-deps windows windows-test package-build install package package-test
+.PHONY: format format-check deps tool-deps configure build demo check test asan-test fuzz bench \
+        clean windows-deps windows windows-zip windows-test package-build install uninstall \
+        package package-test
 
 # Installs the Debian packages in $(1) that are missing, with apt-get flags $(2)
 # (needs root and Debian's archive).
@@ -20,6 +22,9 @@ endef
 
 deps:
 	$(call install-missing,$(PACKAGES))
+
+tool-deps:
+	$(call install-missing,$(TOOL_PACKAGES))
 
 configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON
@@ -53,14 +58,16 @@ fuzz: deps
 bench: deps
 	bench/run.sh
 
-# Windows: build-windows/qmextract.exe, cross-built with mingw-w64 and run under Wine.
+# Windows: build-windows/qmextract.exe, cross-built with mingw-w64, packed into
+# build-windows/qmextract-<version>-win64.zip and run from the zip under Wine.
 WIN_BUILD    ?= build-windows
-WIN_PACKAGES := cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine64
+WIN_PACKAGES := cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine64 python3
 WINE         ?= $(firstword $(wildcard /usr/lib/wine/wine64) wine64)
 WINESERVER   ?= $(firstword $(wildcard /usr/lib/wine/wineserver64) wineserver)
 # Headless Wine with a private prefix; a UTF-8 locale lets Wine keep non-ASCII file names.
 WINE_ENV     := WINEDEBUG=-all WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix \
                 WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8
+WIN_UNPACKED := $(WIN_BUILD)/unpacked
 
 windows-deps:
 	$(call install-missing,$(WIN_PACKAGES),--no-install-recommends)
@@ -68,35 +75,61 @@ windows-deps:
 windows: windows-deps
 	packaging/windows.sh $(WIN_BUILD)
 
-# The .exe imports only system DLLs and passes the end-to-end smoke test under Wine.
-windows-test: windows
-	packaging/check-imports.sh $(WIN_BUILD)/qmextract.exe
+# The stripped .exe, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt.
+windows-zip: windows
+	packaging/windows-zip.sh $(WIN_BUILD)
+
+# The zip unpacked and checked (contents, CR LF, stripped, version resource); its .exe
+# imports only system DLLs and passes the end-to-end smoke test under Wine.
+windows-test: windows-zip
+	packaging/check-zip.sh $(WIN_BUILD)/qmextract-*-win64.zip $(WIN_UNPACKED)
+	packaging/check-imports.sh $(WIN_UNPACKED)/qmextract.exe
 	@$(WINE_ENV) $(WINE) wineboot --init 2>/dev/null
 	@echo "Smoke test under Wine ($(WINE))"
-	@$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_BUILD)/qmextract.exe; \
+	@$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_UNPACKED)/qmextract.exe; \
 	status=$$?; $(WINE_ENV) $(WINESERVER) -k; exit $$status
 
-# Installing and the Debian package: a Release build of the tool alone.
-PKG_BUILD    ?= build-package
-PREFIX       ?= /usr/local
+# The Debian package: a Release build for /usr with Debian's hardening flags (stack
+# protector, fortify, relro, bind-now, PIE). It is configured as on a machine with
+# only a compiler, CMake and libsquish (the test libraries disabled) and builds every
+# default target, so it also shows that such a build works and holds nothing of the
+# tests or benchmarks.
+PKG_BUILD  ?= build-package
+BUILDFLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 
-package-build: deps
-	$(call install-missing,dpkg-dev file)
-	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON -DQM_TESTS=OFF -DQM_BENCH=OFF
-	cmake --build $(PKG_BUILD) -j $(JOBS) --target qmextract
+package-build: tool-deps
+	$(call install-missing,dpkg-dev)
+	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
+	  -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)"
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	test ! -e $(PKG_BUILD)/tests && test ! -e $(PKG_BUILD)/bench
 
-# The tool in PREFIX/bin, the README in PREFIX/share/doc/qmextract.
-install: package-build
-	cmake --install $(PKG_BUILD) --prefix $(PREFIX) --strip
-
-# build-package/qmextract_<version>_amd64.deb
+# build-package/qmextract_<version>_<arch>.deb
 package: package-build
-	rm -f $(PKG_BUILD)/*.deb
-	cd $(PKG_BUILD) && cpack
+	packaging/make-deb.sh $(PKG_BUILD)
 
-# The package depends on libsquish's, and its unpacked binary passes the smoke test.
+# lintian passes it; it holds what it should; its unpacked binary passes the smoke test.
 package-test: package
-	packaging/check-package.sh $(PKG_BUILD)/qmextract_*_amd64.deb
+	$(call install-missing,lintian,--no-install-recommends)
+	packaging/check-package.sh $(PKG_BUILD)/qmextract_*.deb
+
+# make install [PREFIX=/usr/local]: only what the tool needs is installed and built;
+# the tool, its man page, README, licence, changelog and sample model go under PREFIX.
+# make uninstall removes them again.
+INSTALL_BUILD ?= build-install
+PREFIX        ?= /usr/local
+
+install: tool-deps
+	cmake -S . -B $(INSTALL_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=OFF -DQM_BENCH=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target qmextract
+	cmake --install $(INSTALL_BUILD) --strip
+
+uninstall:
+	packaging/uninstall.sh $(INSTALL_BUILD)/install_manifest.txt
 
 # Every tracked C++ file laid out as .clang-format says; `make format` applies it.
 format-check:
@@ -107,4 +140,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-release $(WIN_BUILD) $(PKG_BUILD) $(INSTALL_BUILD) out

@@ -70,7 +70,7 @@ bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest,
 
 void PrintBanner(std::ostream& Out) {
     Out << "Quennmire Model Extractor" << std::endl
-        << "Ver 1.5" << std::endl
+        << "Ver " QM_VERSION_SHORT << std::endl
         << "qmextract: an open extractor for Quennmire model files" << std::endl
         << "Written by the qmextract project team" << std::endl
         << "Contact: qmextract-team@users.noreply.example" << std::endl
