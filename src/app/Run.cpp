@@ -17,6 +17,7 @@
 #include "io/Paths.h"
 #include "model/GeometryScan.h"
 #include "model/TextureScan.h"
+#include "qm_version.h"
 #include "texture/TextureExport.h"
 
 namespace {
