@@ -1,4 +1,5 @@
 // Fuzz target: any bytes as the answers to the prompts, against a small model in a scratch folder.
+// The fuzzer works in a scratch folder of its own: give it absolute paths (as run.sh does).
 // Every run must end with the pause line and status 0 or 1, and leave nothing but its outputs.
 #include <cstdint>
 #include <cstdio>
