@@ -19,7 +19,7 @@ def cpu_ms(name):
 
 
 obj = medians["BM_Obj"]["Bytes"] / cpu_ms("BM_Obj") / 1e3
-texture = cpu_ms("BM_TextureExport") / cpu_ms("BM_DecodeLoop")
+texture = medians["BM_Texture"]["ExportPerDecode"]
 peak = int(whole["peak_kib"]) * 1024 / 1e6
 limit = 2 * int(whole["model_bytes"]) / 1e6 + 32
 rows = [
