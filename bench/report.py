@@ -24,7 +24,7 @@ peak = int(whole["peak_kib"]) * 1024 / 1e6
 limit = 2 * int(whole["model_bytes"]) / 1e6 + 32
 rows = [
     ("OBJ writing, at least 1000 MB/s of OBJ text", f"{obj:.0f} MB/s", obj >= 1000),
-    ("Texture export, at most 1.2x the bare libsquish decode loop", f"{texture:.2f}x",
+    ("Texture export, at most 1.2x the bare libsquish decode loop", f"{texture:.3f}x",
      texture <= 1.2),
     (f"Peak memory, at most 2x the model + 32 MB ({limit:.1f} MB)", f"{peak:.1f} MB",
      peak <= limit),

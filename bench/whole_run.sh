@@ -35,7 +35,8 @@ for r in $(seq "$ROUNDS"); do
     for side in "${SIDES[@]:r % 3:3}"; do
         { time (cd $side && $side); } 2>> $side.times
     done
-    cmp -s floor/out.obj ref/out.obj && cmp -s cats/out.obj ref/out.obj
+    diff -r floor ref > /dev/null  # both floors wrote the tool's bytes
+    diff -r cats ref > /dev/null
     rm -rf qm floor cats
 done
 
