@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        WriteFileBytes(argv[1], bigmodel::MakeBigModel());
+        WriteFileBytes(argv[1], BigModel().Build());
     } catch (const std::exception& E) {
         std::fprintf(stderr, "make_big_model: %s\n", E.what());
         return 1;

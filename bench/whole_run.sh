@@ -1,66 +1,63 @@
 #!/usr/bin/env bash
-# Whole runs of the real binary on the big model against cat reading the model
-# and writing the same output bytes, all files under /tmp.
+# Whole runs of the real binary on the big model against its floor: reading the model and writing
+# the same bytes (as many files, of the same sizes, read from the page cache as the model is) into
+# a fresh folder. The floor is copy_floor, cat's work in one process as the tool is one; cat
+# itself, one process per file, is timed beside it. Output folders are made before the timing and
+# removed after it; nothing is deleted inside a timed command. The sides take turns going first.
 #
-# usage: bench/whole_run.sh [build folder with qmextract and bench/, default build-release] [runs, default 5]
-# Prints each run, the medians, the ratio, the peak memory of the tool, and one
-# timed run split into its steps. The last line reads:
-# WHOLE_RUN cpu_ratio=<r> wall_ratio=<r> qm_wall_ms=<t> cat_wall_ms=<t> peak_kib=<k> model_bytes=<n>
+# usage: bench/whole_run.sh [build folder, default build-release] [rounds, default 10]
+# Prints each round, then the medians (ratios also as min-max over the rounds) in one line:
+# WHOLE_RUN cpu=<ratio> wall=<ratio> cpu_range=<min>-<max> ... peak_kib=<k> model_bytes=<n>
 set -euo pipefail
 BUILD=$(cd "${1:-build-release}" && pwd)
-RUNS=${2:-5}
-WORK=$(mktemp -d /tmp/qmwhole.XXXXXX)
-trap 'rm -rf "$WORK"' EXIT
+ROUNDS=${2:-10}
+W=$(mktemp -d "$BUILD/whole_run.XXXXXX")
+trap 'rm -rf "$W"' EXIT
+cd "$W"
+"$BUILD/bench/make_big_model" big.qm
+printf '%s\nout\n\n' "$W/big.qm" > answers
+# One run makes the files to copy; one more, in a fresh folder, gives the tool's peak memory.
+mkdir ref peak
+(cd ref && "$BUILD/qmextract" < ../answers > /dev/null)
+(cd peak && /usr/bin/time -f %M -o ../peak_kib "$BUILD/qmextract" < ../answers > /dev/null)
+FILES=$(cd ref && ls)
 
-"$BUILD/bench/make_big_model" "$WORK/big.qm"
-mkdir -p "$WORK/qm" "$WORK/cat"
-cat "$WORK/big.qm" > /dev/null   # in the page cache for both sides
-
-ln -s "$WORK/big.qm" "$WORK/qm/big.qm"
-# One run to learn the output files, which cat then copies.
-(cd "$WORK/qm" && printf 'big.qm\nout\n\n' | "$BUILD/qmextract" > /dev/null)
-OUTPUTS=$(cd "$WORK/qm" && ls out.obj out_tex*.bmp)
-OUT_BYTES=$(cd "$WORK/qm" && cat $OUTPUTS | wc -c)
-
-# Prints "<wall seconds> <user+system seconds> <peak resident KiB>" for the
-# command given; the peak is that of its largest process (the tool, not bash).
-timed() {
-    /usr/bin/time -f '%e %U %S %M' -o "$WORK/time" "$@" > /dev/null
-    awk '{ printf "%s %.3f %d\n", $1, $2 + $3, $4 }' "$WORK/time"
+qm() { "$BUILD/qmextract" < "$W/answers" > /dev/null; }
+floor() { "$BUILD/bench/copy_floor" "$W/big.qm" "$W/ref" $FILES; }
+cats() {
+    cat "$W/big.qm" > /dev/null
+    for f in $FILES; do cat "$W/ref/$f" > "$f"; done
 }
-
-run_qm() { cd "$WORK/qm" && rm -f out.obj out_tex*.bmp && printf 'big.qm\nout\n\n' | "$BUILD/qmextract"; }
-run_cat() {
-    cd "$WORK/cat" && rm -f out.obj out_tex*.bmp
-    cat "$WORK/big.qm" > /dev/null
-    for f in $OUTPUTS; do cat "$WORK/qm/$f" > "$f"; done
-}
-export -f run_qm run_cat
-export WORK BUILD OUTPUTS
-
-echo "model $(stat -c %s "$WORK/big.qm") bytes, output $OUT_BYTES bytes in $(echo $OUTPUTS | wc -w) files"
-: > "$WORK/qm.times"
-: > "$WORK/cat.times"
-for r in $(seq "$RUNS"); do   # interleaved, so load changes hit both sides
-    timed bash -c run_qm >> "$WORK/qm.times"
-    timed bash -c run_cat >> "$WORK/cat.times"
-    echo "run $r: qmextract $(tail -1 "$WORK/qm.times")  cat $(tail -1 "$WORK/cat.times")  (wall s, cpu s, peak KiB)"
+TIMEFORMAT='%R %U %S'
+SIDES=(qm floor cats qm floor)
+for r in $(seq "$ROUNDS"); do
+    mkdir qm floor cats
+    for side in "${SIDES[@]:r % 3:3}"; do
+        { time (cd $side && $side); } 2>> $side.times
+    done
+    diff -r floor ref > /dev/null  # both floors wrote the tool's bytes
+    diff -r cats ref > /dev/null
+    rm -rf qm floor cats
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-QW=$(cut -d' ' -f1 "$WORK/qm.times" | median)
-QC=$(cut -d' ' -f2 "$WORK/qm.times" | median)
-CW=$(cut -d' ' -f1 "$WORK/cat.times" | median)
-CC=$(cut -d' ' -f2 "$WORK/cat.times" | median)
-PEAK=$(cut -d' ' -f3 "$WORK/qm.times" | sort -n | tail -1)
-MODEL=$(stat -c %s "$WORK/big.qm")
-
-echo "one run split into its steps (same files, same folder):"
-(cd "$WORK/qm" && rm -f out.obj out_tex*.bmp && "$BUILD/bench/phase_times" big.qm out)
-
-awk -v qw="$QW" -v qc="$QC" -v cw="$CW" -v cc="$CC" -v peak="$PEAK" -v model="$MODEL" 'BEGIN {
-    printf "median wall: qmextract %.0f ms, cat %.0f ms; median cpu: qmextract %.0f ms, cat %.0f ms\n",
-           qw * 1000, cw * 1000, qc * 1000, cc * 1000
-    printf "peak memory of qmextract: %.1f MB for a %.1f MB model\n", peak * 1024 / 1e6, model / 1e6
-    printf "WHOLE_RUN cpu_ratio=%.2f wall_ratio=%.2f qm_wall_ms=%.0f cat_wall_ms=%.0f peak_kib=%d model_bytes=%d\n",
-           qc / (cc > 0 ? cc : 0.001), qw / (cw > 0 ? cw : 0.001), qw * 1000, cw * 1000, peak, model }'
+echo "model $(stat -c %s big.qm) bytes; output $(cat ref/* | wc -c) bytes in $(echo $FILES | wc -w) files"
+paste -d' ' qm.times floor.times cats.times | awk -v peak="$(cat peak_kib)" -v model="$(stat -c %s big.qm)" '
+    function median(a, n,   i, j, t) {  # sorts a[1..n]
+        for (i = 2; i <= n; i++)
+            for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
+        return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+    }
+    {
+        qc[NR] = 1000 * ($2 + $3); fc[NR] = 1000 * ($5 + $6); kc[NR] = 1000 * ($8 + $9)
+        qw[NR] = 1000 * $1; fw[NR] = 1000 * $4
+        cr[NR] = qc[NR] / fc[NR]; wr[NR] = qw[NR] / fw[NR]; kr[NR] = qc[NR] / kc[NR]
+        printf "round %d: cpu (wall) ms: qmextract %.0f (%.0f), floor %.0f (%.0f), cat %.0f (%.0f);", NR, qc[NR], qw[NR], fc[NR], fw[NR], kc[NR], 1000 * $7
+        printf " qmextract / floor cpu %.2f wall %.2f, / cat cpu %.2f\n", cr[NR], wr[NR], kr[NR]
+    }
+    END {  # median() sorts, so [1] and [NR] are then the range
+        c = median(cr, NR); w = median(wr, NR); k = median(kr, NR)
+        printf "WHOLE_RUN cpu=%.2f wall=%.2f cat_cpu=%.2f cpu_range=%.2f-%.2f wall_range=%.2f-%.2f cat_cpu_range=%.2f-%.2f",
+               c, w, k, cr[1], cr[NR], wr[1], wr[NR], kr[1], kr[NR]
+        printf " qm_cpu_ms=%.0f floor_cpu_ms=%.0f cat_cpu_ms=%.0f peak_kib=%d model_bytes=%d\n",
+               median(qc, NR), median(fc, NR), median(kc, NR), peak, model
+    }'
