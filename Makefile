@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 TOOL_PACKAGES := cmake ninja-build g++ make libsquish-dev
 PACKAGES      := $(TOOL_PACKAGES) clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
 
-.PHONY: format format-check deps tool-deps configure build demo check test asan-test fuzz bench \
+.PHONY: expected format format-check deps tool-deps configure build demo check test asan-test fuzz bench \
         clean windows-deps windows windows-zip windows-test package-build install uninstall \
         package package-test
 
@@ -131,6 +131,11 @@ install: tool-deps
 
 uninstall:
 	packaging/uninstall.sh $(INSTALL_BUILD)/install_manifest.txt
+
+# After an intended change of output: the smoke test's expected transcripts and hashes anew.
+expected: configure
+	cmake --build $(BUILD) -j $(JOBS) --target qmextract
+	tests/e2e/refresh-expected.sh $(BUILD)/qmextract
 
 # Every tracked C++ file laid out as .clang-format says; `make format` applies it.
 format-check:
