@@ -22,7 +22,9 @@ std::atomic<int64_t> Live{0};
 std::atomic<int64_t> Peak{0};
 
 void Track(int64_t Bytes) {
-    if (Armed) Peak = std::max(Peak.load(), Live += Bytes);
+    if (!Armed) return;
+    Live += Bytes;
+    Peak = std::max(Peak.load(), Live.load());
 }
 
 #ifdef QM_ASAN
@@ -88,9 +90,7 @@ std::string ExerciseModel(const uint8_t* Data, size_t Size) {
     std::vector<unsigned char> Copy(Data, Data + Size);
     unsigned char* Buff = Size > 0 ? Copy.data() : nullptr;
     CountingBuf ReportBuf, ObjBuf, BmpBuf;
-    std::ostream Report(&ReportBuf);
-    std::ostream Obj(&ObjBuf);
-    std::ostream Bmp(&BmpBuf);
+    std::ostream Report(&ReportBuf), Obj(&ObjBuf), Bmp(&BmpBuf);
     std::ostringstream Text;
     uint64_t Images = 0;
     Live = 0;
@@ -109,15 +109,13 @@ std::string ExerciseModel(const uint8_t* Data, size_t Size) {
     ReleaseTextures(Textures);
     Armed = false;
     WriteOBJ(Text, Model);
-    const std::string Got = Text.str();
-    const std::string Expected = ReferenceOBJ(Model);
+    const std::string Got = Text.str(), Expected = ReferenceOBJ(Model);
     const auto Differ =
         std::mismatch(Got.begin(), Got.end(), Expected.begin(), Expected.end()).first - Got.begin();
     Check("OBJ text differs from the reference's at byte", Got == Expected ? 0 : Differ + 1, 0,
           Size);
     ReleaseModel(Model);
-    const uint64_t ImageLimit = Size / 501 + 2 + 64;
-    const uint64_t Objects = Size / 41 + 1;
+    const uint64_t ImageLimit = Size / 501 + 2 + 64, Objects = Size / 41 + 1;
     Check("OBJ bytes", ObjBuf.Count, 198 * Size + 163 * Objects + 38, Size);
     Check("images", Images, ImageLimit, Size);
     Check("BMP bytes", BmpBuf.Count, 32 * Size + 58 * ImageLimit, Size);

@@ -47,8 +47,9 @@ std::string ReferenceOBJ(const QMobject& M) {
                 const bool NaN = std::any_of(V.begin(), V.end(), [](float F) { return F != F; });
                 const auto [At, New] =
                     NaN ? std::pair{Seen.end(), true} : Seen.try_emplace(Key, Count[k]);
-                Numbers[i - From][k] = New ? Count[k]++ : At->second;
+                Numbers[i - From][k] = New ? Count[k] : At->second;
                 if (!New) continue;
+                Count[k]++;
                 std::snprintf(L, sizeof L, "%s%f %f %f\n", Kinds[k][0], V[0], V[1], V[2]);
                 S += L;
             }
