@@ -85,49 +85,46 @@ std::vector<uint8_t> ModelBuilder::Build() const {
     PutI32(B, 96, Objects.size());
 
     std::vector<int> Intended;
-    size_t Cursor = HeaderSize;
     for (const BuilderObject& O : Objects) {
-        const size_t p = Cursor + 60;
+        const size_t p = B.size() + 60;
         Intended.push_back(static_cast<int>(p));
         PutI32(B, p - 60, O.Palette.size());
         for (int k = 0; k < 3; k++) PutF32(B, p + 4 * k, O.Marker);
         PutI32(B, p + 52, O.Strip.size());
         for (size_t j = 0; j < O.Palette.size(); j++) PutI16(B, p + 60 + 2 * j, O.Palette[j]);
-        Cursor = Align4(p + 60 + 2 * O.Palette.size());
-        B.resize(Cursor, 0);
+        B.resize(Align4(p + 60 + 2 * O.Palette.size()), 0);
     }
 
-    PutI32(B, 208, Cursor - 64);  // index list: the objects' strips back to back
+    PutI32(B, 208, B.size() - 64);  // index list: the objects' strips back to back
     for (const BuilderObject& O : Objects)
-        for (int16_t e : O.Strip) PutI16(B, (Cursor += 2) - 2, e);
-    PutI32(B, 108, Cursor - 64);
-    B.resize(Cursor = Align4(Cursor), 0);
+        for (int16_t e : O.Strip) PutI16(B, B.size(), e);
+    PutI32(B, 108, B.size() - 64);
+    B.resize(Align4(B.size()), 0);
 
-    PutI32(B, 196, Cursor - 64);
+    PutI32(B, 196, B.size() - 64);
     PutI32(B, 192, Vertices.size());
     for (const BuilderVertex& V : Vertices) {
-        B.resize(Cursor + 48, 0);
-        const float F[] = {V.X, V.Y, V.Z, V.W};
-        for (int k = 0; k < 4; k++) PutF32(B, Cursor + 4 * k, F[k]);
-        PutI16(B, Cursor + 28, V.NX);
-        PutI16(B, Cursor + 30, V.NY);
-        PutI16(B, Cursor + 32, V.NZ);
-        PutF32(B, Cursor + 36, V.U);
-        PutF32(B, Cursor + 40, V.V);
-        B[Cursor + 44] = V.Slot;
-        Cursor += 48;
+        const size_t r = B.size();
+        B.resize(r + 48, 0);
+        // Position at 0, normal at 28, texture coordinate at 36, matrix slot at 44.
+        const std::pair<size_t, float> Floats[] = {{0, V.X},  {4, V.Y},  {8, V.Z},
+                                                   {12, V.W}, {36, V.U}, {40, V.V}};
+        for (const auto& [At, F] : Floats) PutF32(B, r + At, F);
+        const int16_t Normal[] = {V.NX, V.NY, V.NZ};
+        for (int k = 0; k < 3; k++) PutI16(B, r + 28 + 2 * k, Normal[k]);
+        B[r + 44] = V.Slot;
     }
 
     for (const auto& [Table, Start, Count] :
          {std::tuple{&Mats1, 72, 76}, std::tuple{&Mats2, 92, 84}}) {
-        PutI32(B, Start, Cursor - 64);
+        PutI32(B, Start, B.size() - 64);
         PutI32(B, Count, Table->size());
         for (const Mat4x4& M : *Table)
-            for (int e = 0; e < 16; e++) PutF32(B, (Cursor += 4) - 4, M.E[e / 4][e % 4]);
+            for (int e = 0; e < 16; e++) PutF32(B, B.size(), M.E[e / 4][e % 4]);
     }
 
     PutI32(B, 8, Textures.size());
-    size_t Marker = Cursor + 16;
+    size_t Marker = B.size() + 16;
     for (const BuilderTexture& T : Textures) {
         if (&T == &Textures[0]) PutI32(B, 12, Marker);
         B.resize(Marker + 8 + T.Blocks.size(), TextureFiller);
@@ -143,9 +140,8 @@ std::vector<uint8_t> ModelBuilder::Build() const {
         throw std::logic_error("ModelBuilder: the data forms an object marker of its own");
     static const uint8_t TexMarker[8] = {0, 0, 0, 0, 0, 0, 0, 0x99};
     size_t Found = 0;
-    for (auto i = B.begin(); (i = std::search(i, B.end(), TexMarker, TexMarker + 8)) != B.end();
-         ++i)
-        Found++;
+    for (size_t i = 0; i + 8 <= B.size(); i++)
+        Found += std::equal(TexMarker, TexMarker + 8, B.begin() + static_cast<ptrdiff_t>(i));
     if (Found != Textures.size())
         throw std::logic_error("ModelBuilder: the data forms a texture marker of its own");
     return B;

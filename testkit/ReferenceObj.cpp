@@ -47,10 +47,11 @@ std::string ReferenceOBJ(const QMobject& M) {
                 const bool NaN = std::any_of(V.begin(), V.end(), [](float F) { return F != F; });
                 const auto [At, New] =
                     NaN ? std::pair{Seen.end(), true} : Seen.try_emplace(Key, Count[k]);
-                Numbers[i - From][k] = New ? Count[k]++ : At->second;
-                if (New)
-                    std::snprintf(L, sizeof L, "%s%f %f %f\n", Kinds[k][0], V[0], V[1], V[2]),
-                        S += L;
+                Numbers[i - From][k] = New ? Count[k] : At->second;
+                if (!New) continue;
+                Count[k]++;
+                std::snprintf(L, sizeof L, "%s%f %f %f\n", Kinds[k][0], V[0], V[1], V[2]);
+                S += L;
             }
             S += "# " + std::to_string(Count[k]) + " " + Kinds[k][1] + "\n\n";
         }
@@ -64,7 +65,8 @@ std::string ReferenceOBJ(const QMobject& M) {
             for (const auto* X : {&A, &B, &C})
                 for (int k = 0; k < 3; k++)
                     S += (k == 0 ? " " : "/") + std::to_string((*X)[k] + Base[k]);
-            S += "\n", Faces++;
+            S += "\n";
+            Faces++;
         }
         S += "# " + std::to_string(Faces) + " faces\n\ng\n";
         for (int k = 0; k < 3; k++) Base[k] += Count[k];

@@ -12,17 +12,6 @@
 #include "Exercise.h"
 #include "ModelBuilder.h"
 #include "geometry/FloatFormat.h"
-#include "geometry/ObjWriter.h"
-
-namespace {
-
-// The OBJ text of the model B builds, checked against the reference writer's.
-std::string ObjOf(const ModelBuilder& B) {
-    const std::vector<uint8_t> Bytes = B.Build();
-    return ExerciseModel(Bytes.data(), Bytes.size());
-}
-
-}  // namespace
 
 TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     const Mat4x4 M{{{1, 2, 0, 0}, {1, 0, 3, 0}, {1, 0, 0, 0}, {0, 5, 0, 1}}};
@@ -35,14 +24,18 @@ TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
                 Inf = std::numeric_limits<float>::infinity();
     const auto Negative = [](float E00, float E20, Vector4f V) {
         Mat4x4 A = ModelBuilder::Identity();
-        A.E[0][0] = E00, A.E[2][0] = E20;
+        A.E[0][0] = E00;
+        A.E[2][0] = E20;
         return std::signbit(VMulMat(A, V).X);
     };
-    EXPECT_TRUE(Negative(-NaN, 0, {NaN, 0, 0, 1}) && !Negative(NaN, 0, {-NaN, 0, 0, 1}));
-    EXPECT_TRUE(Negative(0, 0, {Inf, 0, 0, 1}) && Negative(0, -NaN, {1, 1, NaN, 1}));
+    EXPECT_TRUE(Negative(-NaN, 0, {NaN, 0, 0, 1}));
+    EXPECT_FALSE(Negative(NaN, 0, {-NaN, 0, 0, 1}));
+    EXPECT_TRUE(Negative(0, 0, {Inf, 0, 0, 1}));
+    EXPECT_TRUE(Negative(0, -NaN, {1, 1, NaN, 1}));
     EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));  // 0 over a length made NaN by X
-    for (float C : {Normalize({0, 0, 0}).X, Normalize({-NaN, 1, 0}).Y})
-        EXPECT_TRUE(std::isnan(C) && std::signbit(C));
+    // Both are negative NaNs.
+    EXPECT_EQ(std::to_string(Normalize({0, 0, 0}).X), "-nan");
+    EXPECT_EQ(std::to_string(Normalize({-NaN, 1, 0}).Y), "-nan");
 }
 
 TEST(FloatFormat, MatchesPrintfOnEveryExponentSpecialValuesAndTies) {
@@ -66,23 +59,12 @@ TEST(FloatFormat, MatchesPrintfOnEveryExponentSpecialValuesAndTies) {
     }
 }
 
-TEST(ObjWriter, WorkedExampleNumbersPast32767AndAFailedSave) {
+// The writer's format is pinned by the sample session's outputs, and each model's text by the
+// reference writer; here, 17 objects of 2000 distinct values: numbers continue from object to
+// object past 32767. Each strip ends with a copy of vertex 1000, whose values are found again after
+// the value tables have grown.
+TEST(ObjWriter, NumbersPast32767AndValuesFoundAfterTheTablesGrew) {
     ModelBuilder B;
-    for (float Y : {0.0f, 1.0f})
-        for (float X : {0.0f, 1.0f}) B.Vertices.push_back({X, Y, 0, 1, 1, 2, 2, X, Y, 0});
-    B.Objects = {{0.5f, {0}, {0, 1, 2, 3}}};
-    EXPECT_EQ(
-        ObjOf(B),
-        "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n# object Obj1 to come ...\n#\n"
-        "v  0.000000 0.000000 0.000000\nv  1.000000 0.000000 0.000000\n"
-        "v  0.000000 1.000000 0.000000\nv  1.000000 1.000000 0.000000\n# 4 vertices\n\n"
-        "vt  0.000000 0.000000 0.000000\nvt  1.000000 0.000000 0.000000\n"
-        "vt  0.000000 1.000000 0.000000\nvt  1.000000 1.000000 0.000000\n# 4 texture vertices\n\n"
-        "vn  -0.333333 -0.666667 -0.666667\n# 1 vertex normals\n\n"
-        "g Obj1\ns 1\nf 1/1/1 2/2/1 3/3/1\nf 2/2/1 3/3/1 4/4/1\n# 2 faces\n\ng\n");
-    // 17 objects of 2000 distinct values: numbers continue from object to object. Each strip ends
-    // with a copy of vertex 1000, whose values are found again after the value tables have grown.
-    B = ModelBuilder{};
     std::vector<int16_t> Strip(2001);
     std::iota(Strip.begin(), Strip.end(), int16_t{0});
     for (float v = 0; v < 2000; v++) B.Vertices.push_back({v, 0, 0, 1, 0, 0, 1, v, 1, 0});
@@ -91,12 +73,8 @@ TEST(ObjWriter, WorkedExampleNumbersPast32767AndAFailedSave) {
         B.Mats1.push_back(ModelBuilder::Translation(0, o, 0));
         B.Objects.push_back({0.5f, {o}, Strip});
     }
-    EXPECT_NE(ObjOf(B).find("\nf 33998/33998/17 33999/33999/17 34000/34000/17\n"),
+    const std::vector<uint8_t> Bytes = B.Build();
+    EXPECT_NE(ExerciseModel(Bytes.data(), Bytes.size())
+                  .find("\nf 33998/33998/17 33999/33999/17 34000/34000/17\n"),
               std::string::npos);
-    // A file that cannot be written is named with the reason.
-    char Path[256] = "/nonexistent-folder/m";
-    std::vector<std::string> Failed;
-    EXPECT_FALSE(SaveOBJ(Path, QMobject{}, &Failed));
-    EXPECT_EQ(Failed,
-              std::vector<std::string>{"/nonexistent-folder/m.obj: No such file or directory"});
 }

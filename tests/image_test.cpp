@@ -19,6 +19,8 @@ std::string Stored(BMP& Image) {
     return Out.str();
 }
 
+const std::string Blank("\xFF\xFF\xFF\0", 4);  // a pixel no one has set: white, alpha 0
+
 // Takes Room bytes, then fails every write.
 struct ShortStream : std::streambuf, std::ostream {
     char Bytes[128];
@@ -27,73 +29,62 @@ struct ShortStream : std::streambuf, std::ostream {
 
 }  // namespace
 
-TEST(Bmp, HeadersRowsAndPixelsAtEveryDepth) {
-    BMP Image;
-    ASSERT_TRUE(Image.SetSize(3, 2) && Image.SetBitDepth(32));
-    *Image(0, 0) = {1, 2, 3, 4};
-    *Image(2, 1) = {5, 6, 7, 8};
-    const std::string F = Stored(Image);
-    const std::vector<uint32_t> Fields = {Word(F, 0, 2),  Word(F, 2),  Word(F, 6),  Word(F, 10),
-                                          Word(F, 14),    Word(F, 18), Word(F, 22), Word(F, 26, 2),
-                                          Word(F, 28, 2), Word(F, 30), Word(F, 34), Word(F, 38),
-                                          Word(F, 42),    Word(F, 46), Word(F, 50)};
-    EXPECT_EQ(Fields,
-              (std::vector<uint32_t>{19778, 78, 0, 54, 40, 3, 2, 1, 32, 0, 24, 3780, 3780, 0, 0}));
-    // Bottom row first: row 1 ends with (2, 1), row 0 starts with (0, 0); other pixels white with
-    // alpha 0.
-    const std::string Blank("\xFF\xFF\xFF\0", 4);
-    EXPECT_EQ(F.substr(54), Blank + Blank + "\5\6\7\x08\1\2\3\4" + Blank + Blank);
-    bmpBYTE Row[12];
-    EXPECT_FALSE(Image.Write32bitRow(Row, 11, 0) || Image.Write32bitRow(Row, 12, 2));
-    EXPECT_TRUE(Image.Write32bitRow(Row, 12, 0) &&
-                std::string(Row, Row + 12) == "\1\2\3\4" + Blank + Blank);
-    // A row to overwrite is the same row.
-    EXPECT_TRUE(Image.RowToOverwrite(-1) == nullptr && Image.RowToOverwrite(2) == nullptr &&
-                Image.Row(2) == nullptr);
-    EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
-    // A file size that needs all four bytes, and blank rows wider than one fill run up to their
-    // last pixel.
-    ASSERT_TRUE(Image.SetSize(2048, 2048));
-    EXPECT_TRUE(Word(Stored(Image), 2) == 54u + 4 * 2048 * 2048 && Stored(Image).ends_with(Blank));
-    // The other depths pad rows to four bytes and carry a grey table up to 8 bits. An 8 x 2 image
-    // whose first stored row starts with two dark pixels (grey 79 and 64), the rest white; at 1
-    // bit, its last pixel ends a byte.
+TEST(Bmp, HeadersAndRowsAtEveryDepth) {
+    // An 8 x 2 image whose first stored row (the bottom one) starts with two dark pixels (grey 79
+    // and 64). Rows are padded to four bytes, and depths up to 8 carry a grey table; at 1 bit, the
+    // row's last pixel ends a byte.
     struct Case {
         int Depth;
         uint32_t OffBits, Size;
         std::string FirstRow;
-    } Cases[] = {{24, 54, 54 + 2 * 24, "\x20\x40\x80\x53\x3D\x3D\xFF\xFF\xFF"},
+    } Cases[] = {{32, 54, 54 + 2 * 32, std::string("\x20\x40\x80\0\x53\x3D\x3D\0", 8) + Blank},
+                 {24, 54, 54 + 2 * 24, "\x20\x40\x80\x53\x3D\x3D\xFF\xFF\xFF"},
                  {16, 54, 54 + 2 * 16, "\x04\x41\xEA\x1C\xFF\x7F"},
                  {8, 54 + 1024, 54 + 1024 + 2 * 8, "\x4F\x40\xFF"},
                  {4, 54 + 64, 54 + 64 + 2 * 4, "\x54\xFF\xFF\xFF"},
                  {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x3F\0\0\0", 4)}};
     for (const Case& C : Cases) {
-        BMP Small;
-        Small.SetSize(8, 2);
-        *Small(0, 1) = {32, 64, 128, 0};
-        *Small(1, 1) = {83, 61, 61, 0};
-        ASSERT_TRUE(Small.SetBitDepth(C.Depth));
-        const std::string F = Stored(Small);
+        BMP Image;
+        ASSERT_TRUE(Image.SetSize(8, 2));
+        *Image(0, 1) = {32, 64, 128, 0};
+        *Image(1, 1) = {83, 61, 61, 0};
+        ASSERT_TRUE(Image.SetBitDepth(C.Depth));
+        const std::string F = Stored(Image);
         ASSERT_EQ(F.size(), C.Size) << C.Depth;
-        const uint32_t LastGrey =
-            C.Depth <= 8 ? 0x00FFFFFFu : Word(F, 50);  // white, when there is a table
-        EXPECT_EQ((std::vector<uint32_t>{Word(F, 2), Word(F, 10), Word(F, 28, 2),
-                                         Word(F, C.OffBits - 4)}),
-                  (std::vector<uint32_t>{C.Size, C.OffBits, uint32_t(C.Depth), LastGrey}))
+        const std::vector<uint32_t> Fields = {
+            Word(F, 0, 2), Word(F, 2),  Word(F, 6),     Word(F, 10),    Word(F, 14),
+            Word(F, 18),   Word(F, 22), Word(F, 26, 2), Word(F, 28, 2), Word(F, 30),
+            Word(F, 34),   Word(F, 38), Word(F, 42),    Word(F, 46),    Word(F, 50)};
+        const uint32_t Depth = static_cast<uint32_t>(C.Depth);
+        EXPECT_EQ(Fields, (std::vector<uint32_t>{19778, C.Size, 0, C.OffBits, 40, 8, 2, 1, Depth, 0,
+                                                 C.Size - C.OffBits, 3780, 3780, 0, 0}))
             << C.Depth;
+        // The grey table, when there is one, ends with white.
+        EXPECT_EQ(Word(F, C.OffBits - 4), C.Depth <= 8 ? 0x00FFFFFFu : 0) << C.Depth;
         EXPECT_EQ(F.substr(C.OffBits, C.FirstRow.size()), C.FirstRow) << C.Depth;
     }
+    // A file size that needs all four bytes, and blank rows wider than one fill run up to their
+    // last pixel.
+    BMP Large;
+    ASSERT_TRUE(Large.SetSize(2048, 2048));
+    Large.SetBitDepth(32);
+    const std::string F = Stored(Large);
+    EXPECT_EQ(Word(F, 2), 54u + 4 * 2048 * 2048);
+    EXPECT_EQ(F.substr(F.size() - 4), Blank);
 }
 
-TEST(Bmp, WarningsAndErrorsVerbatim) {
+TEST(Bmp, MisuseAndFailedWritesVerbatim) {
     std::ostringstream Log;
     BMP Image(Log);
     Image.SetSize(4, 4);
     *Image(1, 1) = {9, 9, 9, 9};
-    EXPECT_FALSE(Image.SetSize(0, 5) || Image.SetSize(5, -1) || Image.SetBitDepth(2));
+    EXPECT_FALSE(Image.SetSize(0, 5));
+    EXPECT_FALSE(Image.SetSize(5, -1));
+    EXPECT_FALSE(Image.SetBitDepth(2));
     EXPECT_EQ(Image(1, 1)->Blue, 9);
-    EXPECT_TRUE(Image(-1, 5) == Image(0, 3) && Image(4, 0) == Image(3, 0) &&
-                Image(0, 4) == Image(0, 3));
+    EXPECT_EQ(Image(-1, 5), Image(0, 3));
+    EXPECT_EQ(Image(4, 0), Image(3, 0));
+    EXPECT_EQ(Image(0, 4), Image(0, 3));
     const std::string Size =
         "BMP Warning: User attempted to set a non-positive width or height.\n"
         "             Size remains unchanged at 4 x 4.\n";
@@ -108,7 +99,17 @@ TEST(Bmp, WarningsAndErrorsVerbatim) {
     for (int Room : {0, 54, 54 + 16 + 5}) {
         Log.str("");
         ShortStream S(Room);
-        EXPECT_TRUE(!Image.WriteToStream(S) &&
-                    Log.str() == "BMP Error: Could not write proper amount of data.\n");
+        EXPECT_FALSE(Image.WriteToStream(S)) << Room;
+        EXPECT_EQ(Log.str(), "BMP Error: Could not write proper amount of data.\n");
     }
+    // Rows outside the image are refused; a row to overwrite is the same row. A 32-bit row needs
+    // 4 x Width bytes.
+    EXPECT_EQ(Image.Row(4), nullptr);
+    EXPECT_EQ(Image.RowToOverwrite(4), nullptr);
+    bmpBYTE Row[16];
+    EXPECT_FALSE(Image.Write32bitRow(Row, 15, 1));
+    EXPECT_FALSE(Image.Write32bitRow(Row, 16, 4));
+    ASSERT_TRUE(Image.Write32bitRow(Row, 16, 1));
+    EXPECT_EQ(std::string(Row, Row + 16), Blank + "\x09\x09\x09\x09" + Blank + Blank);
+    EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
 }

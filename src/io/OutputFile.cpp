@@ -80,7 +80,10 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
 }
 
 OutputFile::~OutputFile() {
-    if (Stream_.is_open()) Stream_.close(), Discard();
+    if (Stream_.is_open()) {
+        Stream_.close();
+        Discard();
+    }
 }
 
 void OutputFile::Discard() {
