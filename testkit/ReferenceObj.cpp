@@ -63,8 +63,10 @@ std::string ReferenceOBJ(const QMobject& M) {
                 continue;
             S += "f";
             for (const auto* X : {&A, &B, &C})
-                for (int k = 0; k < 3; k++)
-                    S += (k == 0 ? " " : "/") + std::to_string((*X)[k] + Base[k]);
+                for (int k = 0; k < 3; k++) {
+                    S += k == 0 ? ' ' : '/';
+                    S += std::to_string((*X)[k] + Base[k]);
+                }
             S += "\n";
             Faces++;
         }

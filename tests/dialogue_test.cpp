@@ -56,6 +56,14 @@ struct Dialogue : testing::Test {
     }
 };
 
+// Text between two Q quotes.
+std::string Quote(char Q, const std::string& Text) {
+    std::string Quoted(1, Q);
+    Quoted += Text;
+    Quoted += Q;
+    return Quoted;
+}
+
 // Input as UTF-16 little-endian with its byte-order mark (ASCII text only).
 std::string Utf16(const std::string& Text) {
     std::string Out = "\xFF\xFE";
@@ -114,11 +122,11 @@ TEST_F(Dialogue, PathsAreTakenAsPeopleHandThemOver) {
     while (CountCharacters(Path(Cyrillic)) < 255) Cyrillic += "\xD0\xB6";
     const std::string Models = Path("my models/demo.qm");
     const std::pair<std::string, std::string> Cases[] = {
-        {'"' + Models + "\"\n\"" + Path("my out/a") + "\"\n", "my out/a"},
-        {"'" + Models + "' \n  " + Path("my out/b") + "  \n", "my out/b"},
+        {Quote('"', Models) + "\n" + Quote('"', Path("my out/a")) + "\n", "my out/a"},
+        {Quote('\'', Models) + " \n  " + Path("my out/b") + "  \n", "my out/b"},
         {Models + "\n" + Path("my out/c") + "\n", "my out/c"},
-        {"'" + Path("it'\\''s.qm") + "'\n'" + Path("d") + "'\\''e'\n", "d'e"},
-        {"\"" + Path("'q.qm") + "\" '" + Path("my out/e") + "'\n", "my out/e"},
+        {Quote('\'', Path("it'\\''s.qm")) + "\n" + Quote('\'', Path("d")) + "\\''e'\n", "d'e"},
+        {Quote('"', Path("'q.qm")) + " " + Quote('\'', Path("my out/e")) + "\n", "my out/e"},
         {Path("x") + " " + Path("y z") + "\n", "y z"},
         {"\xEF\xBB\xBF" + Sample + "\n" + Path("f") + "\n", "f"},
         {Utf16(Sample + "\r\n" + Path("g") + "\r\n"), "g"},
