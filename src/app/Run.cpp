@@ -51,16 +51,16 @@ std::string AnswerProblem(AnswerReader::Result Result, const std::string& What) 
 bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest,
              std::string& Problem) {
     Out << (Model ? "Quennmire model path: " : "Save file path: ") << std::flush;
+    const std::string What = Model ? "model path" : "save file path";
     std::string Path;
-    const AnswerReader::Result Result = Model ? Answers.ModelPath(Path) : Answers.SavePath(Path);
-    Problem = AnswerProblem(Result, Model ? "model path" : "save file path");
+    AnswerReader::Result Result = Model ? Answers.ModelPath(Path) : Answers.SavePath(Path);
+    // The reader's limit of 255 characters keeps every path inside the array; checked all the same.
+    if (Path.size() >= PathCapacity) Result = AnswerReader::Result::TooLong;
+    Problem = AnswerProblem(Result, What);
     if (Problem.empty() && !Model) {
         const std::string Unfit = SavePathProblem(Path);
-        if (!Unfit.empty()) Problem = "Error: the save file path " + Path + " " + Unfit;
+        if (!Unfit.empty()) Problem = "Error: the " + What + " " + Path + " " + Unfit;
     }
-    if (Problem.empty() && Path.size() >= PathCapacity)
-        Problem =
-            AnswerProblem(AnswerReader::Result::TooLong, Model ? "model path" : "save file path");
     if (!Problem.empty()) {
         Out << std::endl;
         return false;
