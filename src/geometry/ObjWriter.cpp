@@ -403,7 +403,8 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel) {
 
 bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed) {
     // The name is built apart from the caller's array, so no path length can overrun it.
-    const std::string Name = std::string(Path, std::find(Path, Path + PathCapacity - 1, '\0')) + ".obj";
+    const std::string Name =
+        std::string(Path, std::find(Path, Path + PathCapacity - 1, '\0')) + ".obj";
     OutputFile File(Name);
     std::string Reason;
     try {
