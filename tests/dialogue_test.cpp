@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "ModelBuilder.h"
+#include "app/Answers.h"
 #include "app/Run.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
@@ -150,7 +151,8 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
         {"\"out", "opens a quote that its line does not close"},
         {"\"\"", "is empty"},
         {Path("s") + '\0' + "x", "contains a NUL character"},
-        {"  ", "input ended before a save file path was given"}};
+        {"  ", "input ended before a save file path was given"},
+        {std::string(AnswerReader::MaxLine, ' ') + "x", "is longer than 255 characters"}};
     for (const auto& [Answer, Problem] : Cases) {
         const std::string Line = Problem.starts_with("input")
                                      ? "Error: " + Problem
@@ -178,6 +180,21 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
     EXPECT_EQ(SavePathProblem("a*b:con.", false), "");
     EXPECT_EQ(SavePathProblem("out\\", false),
               "names a folder; add a name for the files, as in out\\model");
+}
+
+TEST(Paths, Utf8IsCheckedAndCharactersAreCounted) {
+    const std::pair<const char*, bool> Texts[] = {
+        {"a\xE2\x82\xAC\xF0\x9F\x98\x80", true},  // three bytes, four bytes
+        {"\xFF"
+         "a",
+         false},
+        {"\xC0\x80", false},          // overlong
+        {"\xED\xA0\x80", false},      // a surrogate
+        {"\xF4\x90\x80\x80", false},  // past U+10FFFF
+        {"a\xE2\x82", false}};        // cut short
+    for (const auto& [Text, Valid] : Texts) EXPECT_EQ(IsUtf8(Text), Valid) << Text;
+    EXPECT_EQ(CountCharacters("a\xE2\x82\xAC\xF0\x9F\x98\x80"), 3u);
+    EXPECT_EQ(CountCharacters("\xFF\xD0\xB6"), 3u);  // not UTF-8: bytes
 }
 
 TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {

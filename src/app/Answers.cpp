@@ -180,6 +180,8 @@ AnswerReader::Result AnswerReader::Answer(std::string& Path, bool Model) {
     for (;;) {
         while (Pos_ < Line_.size() && IsBlank(Line_[Pos_])) Pos_++;
         if (Pos_ < Line_.size()) break;
+        // What a line lost past MaxLine may have been the answer: never take the next line for it.
+        if (Cut_) return Result::TooLong;
         if (!NextLine()) return Result::EndOfInput;
     }
     if (!Text_) {
