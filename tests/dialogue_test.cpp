@@ -130,7 +130,9 @@ TEST_F(Dialogue, PathsAreTakenAsPeopleHandThemOver) {
         {Quote('"', Path("'q.qm")) + " " + Quote('\'', Path("my out/e")) + "\n", "my out/e"},
         {Path("x") + " " + Path("y z") + "\n", "y z"},
         {"\xEF\xBB\xBF" + Sample + "\n" + Path("f") + "\n", "f"},
-        {Utf16(Sample + "\r\n" + Path("g") + "\r\n"), "g"},
+        // UTF-16 with a euro sign and, as a surrogate pair, a face.
+        {Utf16(Sample + "\r\n" + Path("g")) + std::string("\xAC\x20\x3D\xD8\x00\xDE\r\0\n\0", 10),
+         "g\xE2\x82\xAC\xF0\x9F\x98\x80"},
         {Sample + "\n" + Path(Cyrillic) + "\n", Cyrillic}};
     for (const auto& [Input, Name] : Cases) {
         EXPECT_EQ(Run(Input, 0), Demo) << Input;
@@ -166,6 +168,9 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
         {"con", "is a Windows device name; choose another name"},
         {"out\\Com1.x", "is a Windows device name; choose another name"},
         {"C:lpt9 .x", "is a Windows device name; choose another name"},
+        {"AUX", "is a Windows device name; choose another name"},
+        {"nul.tar.gz", "is a Windows device name; choose another name"},
+        {"prn", "is a Windows device name; choose another name"},
         {"a*b", "holds the character *, which Windows does not allow in a file name"},
         {"out/a:b", "holds the character :, which Windows does not allow in a file name"},
         {"a\tb", "holds a control character, which Windows does not allow in a file name"},
@@ -195,6 +200,11 @@ TEST(Paths, Utf8IsCheckedAndCharactersAreCounted) {
     for (const auto& [Text, Valid] : Texts) EXPECT_EQ(IsUtf8(Text), Valid) << Text;
     EXPECT_EQ(CountCharacters("a\xE2\x82\xAC\xF0\x9F\x98\x80"), 3u);
     EXPECT_EQ(CountCharacters("\xFF\xD0\xB6"), 3u);  // not UTF-8: bytes
+    // Text written in pieces waits for the end of a character it holds only in part.
+    EXPECT_EQ(WholeUtf8Prefix("ab"), 2u);
+    EXPECT_EQ(WholeUtf8Prefix("a\xE2\x82"), 1u);
+    EXPECT_EQ(WholeUtf8Prefix("a\xE2\x82\xAC"), 4u);
+    EXPECT_EQ(WholeUtf8Prefix("\xF0\x9F\x98"), 0u);
 }
 
 TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {

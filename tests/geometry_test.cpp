@@ -32,7 +32,10 @@ TEST(Vectors, RowVectorsSummedInDoubleAndNormalisedInFloat) {
     EXPECT_FALSE(Negative(NaN, 0, {-NaN, 0, 0, 1}));
     EXPECT_TRUE(Negative(0, 0, {Inf, 0, 0, 1}));
     EXPECT_TRUE(Negative(0, -NaN, {1, 1, NaN, 1}));
-    EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));  // 0 over a length made NaN by X
+    Mat4x4 B = ModelBuilder::Identity();
+    B.E[1][0] = NaN;
+    EXPECT_FALSE(std::signbit(VMulMat(B, {1, 1, -NaN, 1}).X));  // E[1][0] comes before Z
+    EXPECT_FALSE(std::signbit(Normalize({NaN, -NaN, 0}).Z));    // 0 over a length made NaN by X
     // Both are negative NaNs.
     EXPECT_EQ(std::to_string(Normalize({0, 0, 0}).X), "-nan");
     EXPECT_EQ(std::to_string(Normalize({-NaN, 1, 0}).Y), "-nan");

@@ -66,17 +66,7 @@ protected:
         return Count;
     }
     int sync() override {
-        // Up to the last whole UTF-8 sequence.
-        size_t End = Bytes_.size();
-        size_t Lead = End;
-        while (Lead > 0 && End - Lead < 4 &&
-               (static_cast<unsigned char>(Bytes_[Lead - 1]) & 0xC0) == 0x80)
-            Lead--;
-        if (Lead > 0) {
-            const unsigned char First = static_cast<unsigned char>(Bytes_[Lead - 1]);
-            const size_t Length = First >= 0xF0 ? 4 : First >= 0xE0 ? 3 : First >= 0xC0 ? 2 : 1;
-            if (End - (Lead - 1) < Length) End = Lead - 1;
-        }
+        const size_t End = WholeUtf8Prefix(Bytes_);
         const int Count =
             MultiByteToWideChar(CP_UTF8, 0, Bytes_.data(), static_cast<int>(End), nullptr, 0);
         std::wstring Wide(static_cast<size_t>(Count > 0 ? Count : 0), L'\0');

@@ -57,6 +57,18 @@ size_t CountCharacters(const std::string& Text) {
     return Count;
 }
 
+size_t WholeUtf8Prefix(const std::string& Text) {
+    const size_t End = Text.size();
+    // The last lead byte among the final four, and the length it announces.
+    size_t Lead = End;
+    while (Lead > 0 && End - Lead < 4 && (static_cast<uint8_t>(Text[Lead - 1]) & 0xC0) == 0x80)
+        Lead--;
+    if (Lead == 0) return End;
+    const uint8_t First = static_cast<uint8_t>(Text[Lead - 1]);
+    const size_t Length = First >= 0xF0 ? 4 : First >= 0xE0 ? 3 : First >= 0xC0 ? 2 : 1;
+    return End - (Lead - 1) < Length ? Lead - 1 : End;
+}
+
 namespace {
 
 std::string Lower(std::string Text) {

@@ -22,6 +22,10 @@ bool IsUtf8(const std::string& Text);
 // The characters of Text: UTF-8 sequences count once, any other byte once.
 size_t CountCharacters(const std::string& Text);
 
+// The length of Text without a UTF-8 sequence that its last bytes begin but
+// do not finish, so text written in pieces is converted whole characters at a time.
+size_t WholeUtf8Prefix(const std::string& Text);
+
 // Whether the save path rules of Windows apply on this host.
 #ifdef _WIN32
 inline constexpr bool WindowsNames = true;
