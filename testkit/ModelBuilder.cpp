@@ -176,6 +176,7 @@ ModelBuilder EdgeModel() {
     B.Vertices[4].NX = B.Vertices[4].NY = B.Vertices[4].NZ = 0;
     B.Vertices[0].X = std::numeric_limits<float>::max();
     B.Vertices[0].Slot = 255;
+    B.Mats1[0] = ModelBuilder::Translation(0, 0, 3);  // palette entry 0 is no identity here
     B.Mats1[1].E[3][0] = -0.0f;
     B.Objects[1].Palette = {7, -1};
     B.Objects[2].Strip = {3, 0, 1, 2, 3, 4, 5, -1, 32767, 1, 1, 1, 2};  // opens with vertex 3

@@ -190,6 +190,7 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
 TEST(Paths, Utf8IsCheckedAndCharactersAreCounted) {
     const std::pair<const char*, bool> Texts[] = {
         {"a\xE2\x82\xAC\xF0\x9F\x98\x80", true},  // three bytes, four bytes
+        {"\xDF\xBF", true},                       // the last two-byte lead
         {"\xFF"
          "a",
          false},

@@ -60,7 +60,7 @@ TEST(TextureExport, PixelsMatchTheWholeImageDecoderOnEverySide) {
 TEST(TextureExport, EmptySidesGiveTheBlankPixelDataOutsideAndPastTheBudgetIsRefused) {
     std::vector<uint8_t> Buffer(200);
     const Exported E =
-        Export({{0, 8, 0}, {-4, -4, 0}, {8, 8, 190}, {4, 4, -8}, {4, 4, 184}}, Buffer);
+        Export({{0, 8, 0}, {8, -8, 0}, {8, 8, 190}, {4, 4, -8}, {4, 4, 184}}, Buffer);
     ASSERT_EQ(E.Files.size(), 3u);
     EXPECT_EQ(E.Files[2].first, "out/m_tex4.bmp");
     for (int f : {0, 1})  // 1 x 1, white with alpha 0
