@@ -1,5 +1,6 @@
 // The whole run in process: transcripts, exit codes and the files left behind. (The real binary's
 // sample session, failed writes and the Windows paths are checked by e2e/smoke.sh.)
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,6 +76,16 @@ std::string Utf16(const std::string& Text) {
     return Out;
 }
 
+// Input as UTF-16 big-endian without a byte-order mark (ASCII text only).
+std::string Utf16Big(const std::string& Text) {
+    std::string Out;
+    for (const char C : Text) {
+        Out += '\0';
+        Out += C;
+    }
+    return Out;
+}
+
 }  // namespace
 
 TEST_F(Dialogue, EarlyErrorsBlankLinesThePauseAndTheLongestPath) {
@@ -83,6 +94,7 @@ TEST_F(Dialogue, EarlyErrorsBlankLinesThePauseAndTheLongestPath) {
         {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
         {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
         {Path("huge") + "\nx\n", "Error: model file " + Path("huge") + " is larger than 2 GiB"},
+        {"\" m\"\nx\n", "Error: cannot open model file \" m\": No such file or directory"},
         {Path("m") + "\nab\ncd",
          "Error: cannot open model file " + Path("m") + ": No such file or directory"}};
     WriteFileBytes(Path("huge"), {});
@@ -133,6 +145,8 @@ TEST_F(Dialogue, PathsAreTakenAsPeopleHandThemOver) {
         // UTF-16 with a euro sign and, as a surrogate pair, a face.
         {Utf16(Sample + "\r\n" + Path("g")) + std::string("\xAC\x20\x3D\xD8\x00\xDE\r\0\n\0", 10),
          "g\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {Utf16(Sample + "\r\n" + Path("h") + "\r\n").substr(2), "h"},
+        {Utf16Big(Sample + "\n" + Path("i") + "\n"), "i"},
         {Sample + "\n" + Path(Cyrillic) + "\n", Cyrillic}};
     for (const auto& [Input, Name] : Cases) {
         EXPECT_EQ(Run(Input, 0), Demo) << Input;
@@ -152,7 +166,10 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
         {"out/..", "out/.. names a folder; add a name for the files, as in out/../model"},
         {"\"out", "opens a quote that its line does not close"},
         {"\"\"", "is empty"},
-        {Path("s") + '\0' + "x", "contains a NUL character"},
+        {Path("s") + '\0' + "x", "contains a NUL character; save the answers as UTF-8"},
+        {Path("nodir/out"),
+         Path("nodir/out") + " is in the folder " + Path("nodir") + ", which does not exist"},
+        {Sample + "/out", Sample + "/out is in " + Sample + ", which is not a folder"},
         {"  ", "input ended before a save file path was given"},
         {std::string(AnswerReader::MaxLine, ' ') + "x", "is longer than 255 characters"}};
     for (const auto& [Answer, Problem] : Cases) {
@@ -177,6 +194,15 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
         {"out.", "ends in a dot, which Windows drops from file names"},
         {"out ", "ends in a blank, which Windows drops from file names"},
         {"C:\\x\\", "names a folder; add a name for the files, as in C:\\x\\model"},
+        {"C:", "names a folder; add a name for the files, as in C:\\model"},
+        {".", "names a folder; add a name for the files, as in .\\model"},
+        {"out/..", "names a folder; add a name for the files, as in out/../model"},
+        {"CONIN$", "is a Windows device name; choose another name"},
+        {"out\\conout$.txt", "is a Windows device name; choose another name"},
+        {"COM\xC2\xB9", "is a Windows device name; choose another name"},
+        {"lpt\xC2\xB3.x", "is a Windows device name; choose another name"},
+        {"com\xE2\x81\xB4", ""},
+        {"conin", ""},
         {"C:\\x\\conx", ""},
         {"C:com0", ""},
         {"lpt10.x", ""}};
@@ -215,24 +241,57 @@ TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
                     .ends_with("\nSaving textures...\n" + Line + Pause));
     EXPECT_EQ(ReadFileBytes(Path("m.obj")), ReadFileBytes(Sample));
     EXPECT_EQ(Files().size(), 4u);  // the model and three textures
-    // Names past the system's limit: each output fails on its own, as a file that cannot be
-    // created, and nothing is left behind.
-    const fs::path Back = fs::current_path();
-    fs::current_path(Dir);
-    const std::string Long(252, 'n');
-    const std::string Refused = Run(Sample + "\n" + Long + "\n", 1);
-    fs::current_path(Back);
-    for (const char* End : {".obj", "_tex0.bmp", "_tex2.bmp"})
-        EXPECT_NE(Refused.find("\nError: could not write " + Long + End + ": File name too long\n"),
-                  std::string::npos);
-    EXPECT_NE(Refused.find("BMP Error: Cannot open file " + Long + "_tex1.bmp for output.\n"),
-              std::string::npos);
-    EXPECT_EQ(Refused.find("proper amount"), std::string::npos);
-    EXPECT_EQ(Files().size(), 4u);
     std::istringstream In(Sample + "\n" + Path("c") + "\n");
     std::ostream Broken(nullptr);  // every write fails
     EXPECT_EQ(RunExtraction(In, Broken), 1);
     EXPECT_TRUE(fs::exists(Dir / "c.obj"));
+}
+
+// Run in the test's folder, so that a save name can reach the system's limit within 255 characters.
+TEST_F(Dialogue, ASaveNameWhoseOutputsPassTheNameLimitIsRefusedBeforeAnythingIsWritten) {
+    const fs::path Back = fs::current_path();
+    fs::current_path(Dir);
+    const std::string Long(247, 'n');
+    const std::string Refused = Run(Sample + "\n" + Long + "\n", 1);
+    const std::string Fits = Run(Sample + "\n" + Long.substr(1) + "\n", 0);
+    fs::current_path(Back);
+    EXPECT_THAT(Refused, testing::EndsWith(
+                             "\nError: the save file path " + Long +
+                             " is too long for its outputs: the file name " + Long +
+                             "_tex2.bmp has 256 bytes, 1 more than a name may have\n" + Pause));
+    EXPECT_EQ(Fits, Demo);
+    EXPECT_EQ(Files().size(), 4u);  // the outputs of the name that fits
+}
+
+TEST(Paths, OutputNamesAndWholePathsAreMeasuredInTheHostsUnits) {
+    const NameLimits Bytes{255, 0, false}, Units{255, 0, true};
+    EXPECT_EQ(NameLength("a\xD0\xB6\xF0\x9F\x98\x80", Bytes), 7u);
+    EXPECT_EQ(NameLength("a\xD0\xB6\xF0\x9F\x98\x80", Units), 4u);  // a surrogate pair is two
+    std::string Cyrillic;
+    for (int k = 0; k < 124; k++) Cyrillic += "\xD0\xB6";
+    EXPECT_EQ(SaveTargetProblem(Cyrillic, 3, Units, false), "");
+    EXPECT_THAT(SaveTargetProblem(Cyrillic, 3, Bytes, false),
+                testing::EndsWith("_tex2.bmp has 257 bytes, 2 more than a name may have"));
+}
+
+TEST(Paths, AWholePathPastThePlatformsLimitIsRefusedWithTheExcess) {
+    const std::string Whole = Utf8Text(fs::absolute("x_tex0.bmp"));
+    const NameLimits Windows{255, Whole.size() - 2, true};
+    EXPECT_EQ(SaveTargetProblem("x", 1, Windows, false),
+              "is too long for its outputs: the path " + Whole + " has " +
+                  std::to_string(Whole.size()) +
+                  " characters, 2 more than a path may have on this system");
+    EXPECT_EQ(SaveTargetProblem("x", 0, Windows, false), "");  // x.obj is shorter
+}
+
+TEST_F(Dialogue, AMistypedPathWithBlanksIsReportedAsTyped) {
+    fs::create_directory(Path("my models"));
+    fs::copy_file(Sample, Path("my models/demo.qm"));
+    const std::string Typo = Path("my models/heor.qm");
+    EXPECT_EQ(Run(Typo + "\nx\n", 1), Banner + "\nError: cannot open model file " + Typo +
+                                          ": No such file or directory\n" + Pause);
+    EXPECT_EQ(Run(Path("my models") + "\nx\n", 1),
+              Banner + "\nError: model file " + Path("my models") + " is a folder\n" + Pause);
 }
 
 TEST_F(Dialogue, ASecondRunReplacesEveryOutput) {

@@ -46,7 +46,7 @@ int AnswerReader::NextUnit() {
     const int First = NextByte();
     const int Second = First == EOF ? EOF : NextByte();
     if (Second == EOF) return EOF;  // a lone last byte is no unit
-    return Utf16_ == 1 ? First | Second << 8 : First << 8 | Second;
+    return Encoding_ == Encoding::Utf16Little ? First | Second << 8 : First << 8 | Second;
 }
 
 void AnswerReader::Keep(const char* Bytes, size_t Count) {
@@ -78,6 +78,37 @@ void AnswerReader::KeepCodePoint(uint32_t Code) {
     Keep(Bytes, Count);
 }
 
+AnswerReader::Encoding AnswerReader::DetectEncoding() {
+    // A byte-order mark at the very start says how the answers are stored;
+    // bytes that turn out not to be one are read again.
+    constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF", Little = "\xFF\xFE", Big = "\xFE\xFF";
+    while (Utf8Mark.starts_with(Pending_) || Little.starts_with(Pending_) ||
+           Big.starts_with(Pending_)) {
+        const int Byte = NextByteRaw();
+        if (Byte == EOF) return Encoding::Bytes;
+        Pending_ += static_cast<char>(Byte);
+        const Encoding Marked = Pending_ == Little ? Encoding::Utf16Little
+                                : Pending_ == Big  ? Encoding::Utf16Big
+                                                   : Encoding::Bytes;
+        if (Pending_ == Utf8Mark || Marked != Encoding::Bytes) {
+            Pending_.clear();
+            return Marked;
+        }
+    }
+    // Without a mark, UTF-16 shows in its first unit: an ASCII character
+    // with a zero byte after it (little-endian, what cmd /u writes) or before it.
+    if (Pending_.size() == 1) {
+        const int Byte = NextByteRaw();
+        if (Byte != EOF) Pending_ += static_cast<char>(Byte);
+    }
+    if (Pending_.size() == 2) {
+        const auto Ascii = [](char C) { return C > 0 && static_cast<unsigned char>(C) < 0x80; };
+        if (Ascii(Pending_[0]) && Pending_[1] == '\0') return Encoding::Utf16Little;
+        if (Pending_[0] == '\0' && Ascii(Pending_[1])) return Encoding::Utf16Big;
+    }
+    return Encoding::Bytes;
+}
+
 bool AnswerReader::NextLine() {
     Line_.clear();
     Pos_ = 0;
@@ -85,24 +116,10 @@ bool AnswerReader::NextLine() {
     Text_ = true;
     if (!Started_) {
         Started_ = true;
-        // A byte-order mark at the very start says how the answers are stored;
-        // bytes that turn out not to be one are read again.
-        constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF", Little = "\xFF\xFE", Big = "\xFE\xFF";
-        while (Utf8Mark.starts_with(Pending_) || Little.starts_with(Pending_) ||
-               Big.starts_with(Pending_)) {
-            const int Byte = NextByteRaw();
-            if (Byte == EOF) break;
-            Pending_ += static_cast<char>(Byte);
-            if (Pending_ == Little) Utf16_ = 1;
-            if (Pending_ == Big) Utf16_ = 2;
-            if (Pending_ == Utf8Mark || Utf16_ != 0) {
-                Pending_.clear();
-                break;
-            }
-        }
+        Encoding_ = DetectEncoding();
     }
     bool Any = false;
-    if (Utf16_ == 0) {
+    if (Encoding_ == Encoding::Bytes) {
         for (int Byte = NextByte(); Byte != EOF; Byte = NextByte()) {
             Any = true;
             if (Byte == '\n') break;
@@ -155,7 +172,6 @@ AnswerReader::Result AnswerReader::Quoted(std::string& Path) {
 }
 
 size_t AnswerReader::ModelPathEnd() const {
-    size_t Existing = std::string::npos;
     size_t End = Pos_;
     while (End < Line_.size()) {
         while (End < Line_.size() && !IsBlank(Line_[End])) End++;
@@ -164,12 +180,11 @@ size_t AnswerReader::ModelPathEnd() const {
         if (Words.find('\0') != std::string::npos) return End;
         if (CountCharacters(Words) > PathCharacters) break;
         std::error_code Error;
-        const fs::file_status Kind = fs::status(Utf8Path(Words), Error);
-        if (fs::is_regular_file(Kind)) return End;
-        if (Existing == std::string::npos && fs::exists(Kind)) Existing = End;
+        if (fs::is_regular_file(fs::status(Utf8Path(Words), Error))) return End;
         while (End < Line_.size() && IsBlank(Line_[End])) End++;
     }
-    if (Existing != std::string::npos) return Existing;
+    // No run of words names a file: the whole line is the path, so a mistyped
+    // name or a folder is reported as typed, never as a shorter run of its words.
     End = Line_.size();
     while (End > Pos_ && IsBlank(Line_[End - 1])) End--;
     return End;

@@ -15,13 +15,14 @@
 //   plain characters, up to the next blank. A name that really starts with a
 //   quote is given inside the other kind of quote ("'name.qm").
 // - An unquoted model path is the shortest run of the line's words that names
-//   a regular file, else one that names anything, else the whole line; what
-//   follows it stays for the save path (a model path and a save path may share
-//   a line, as before).
+//   a regular file, else the whole line (so a mistyped name or a folder is
+//   reported as typed); what follows it stays for the save path (a model path
+//   and a save path may share a line).
 // - An unquoted save path is the rest of its line, trailing blanks dropped, so
 //   a path through folders with blanks is never cut at a blank.
 // - Input that starts with a UTF-8 byte-order mark has it skipped; input that
-//   starts with a UTF-16 byte-order mark (either order) is read as UTF-16 and
+//   starts with a UTF-16 byte-order mark (either order), or without one with
+//   an ASCII character and a zero byte in either order, is read as UTF-16 and
 //   handed on as UTF-8. Where the host names files in UTF-16 (Windows), a line
 //   that is not UTF-8 is decoded from the console's or the system's code page.
 // - A line keeps at most MaxLine bytes; an answer that reaches a dropped part
@@ -54,6 +55,10 @@ private:
     Result Quoted(std::string& Path);
     // The end of the unquoted model path that starts at Pos_.
     size_t ModelPathEnd() const;
+    // How the answers are stored: bytes (UTF-8 or a code page) or UTF-16.
+    enum class Encoding { Bytes, Utf16Little, Utf16Big };
+
+    Encoding DetectEncoding();
     bool NextLine();
     int NextByte();
     int NextByteRaw();
@@ -66,8 +71,8 @@ private:
     size_t Pos_ = 0;        // the first unread byte of Line_
     bool Cut_ = false;      // Line_ lost bytes past MaxLine
     bool Text_ = true;      // Line_ could be decoded
-    bool Started_ = false;  // the start of input has been checked for a byte-order mark
-    int Utf16_ = 0;         // 0: bytes; 1: UTF-16 little-endian; 2: big-endian
+    bool Started_ = false;  // the start of input has been checked for its encoding
+    Encoding Encoding_ = Encoding::Bytes;
     std::string Pending_;   // bytes read ahead while looking for a byte-order mark
     int PendingUnit_ = -1;  // a UTF-16 unit read ahead while pairing surrogates
 };

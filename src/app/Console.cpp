@@ -140,6 +140,19 @@ bool LocalToUtf8(std::string& Text) {
     return true;
 }
 
+NameLimits HostNameLimits() {
+    // RtlAreLongPathsEnabled (Windows 10 version 1607 and later) says whether
+    // this process may use paths past MAX_PATH; where it is missing, none may.
+    using Query = BOOLEAN(WINAPI*)();
+    BOOLEAN Long = FALSE;
+    if (const HMODULE Ntdll = GetModuleHandleW(L"ntdll.dll")) {
+        const auto Ask = reinterpret_cast<Query>(
+            reinterpret_cast<void*>(GetProcAddress(Ntdll, "RtlAreLongPathsEnabled")));
+        if (Ask != nullptr) Long = Ask();
+    }
+    return NameLimits{255, Long ? 32767u : MAX_PATH - 1u, true};
+}
+
 #else
 
 std::istream& ConsoleInput() { return std::cin; }
@@ -147,5 +160,7 @@ std::istream& ConsoleInput() { return std::cin; }
 std::ostream& ConsoleOutput() { return std::cout; }
 
 bool LocalToUtf8(std::string&) { return true; }
+
+NameLimits HostNameLimits() { return NameLimits{255, 0, false}; }
 
 #endif

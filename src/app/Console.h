@@ -1,9 +1,12 @@
-// What the console needs of its host: the input stream and the code page of answers.
+// What the tool needs of its host: the console streams, the code page of answers, the limits on
+// names.
 #pragma once
 
 #include <istream>
 #include <ostream>
 #include <string>
+
+#include "io/Paths.h"
 
 // Standard input as the run reads it. In a Windows console window it is read
 // as wide characters and handed on as UTF-8, so any name can be typed without
@@ -20,3 +23,10 @@ std::ostream& ConsoleOutput();
 // attached; false when it cannot be decoded. Elsewhere names are bytes, so
 // Text stays as it is.
 bool LocalToUtf8(std::string& Text);
+
+// The host's limits on file names and paths: 255 UTF-8 bytes for one name
+// elsewhere (the limit of the file systems in use there) and no whole-path
+// limit that a save path can reach; on Windows 255 UTF-16 units for one name
+// and 259 for a whole path, unless long paths are enabled for the process
+// (the manifest declares it aware; the system setting must be on).
+NameLimits HostNameLimits();

@@ -28,11 +28,11 @@ int Fail(std::string* Problem, const std::string& Text) {
 
 int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
     Buff = nullptr;
-    const std::string Name(Path);
+    const std::string Name = ShownPath(Path);
     // Only a regular file is read: a folder, a FIFO or a device would give a
     // nonsense size, block for ever, or never end.
     std::error_code Status;
-    const std::filesystem::file_status Kind = std::filesystem::status(Utf8Path(Name), Status);
+    const std::filesystem::file_status Kind = std::filesystem::status(Utf8Path(Path), Status);
     if (std::filesystem::is_directory(Kind))
         return Fail(Problem, "Error: model file " + Name + " is a folder");
     if (std::filesystem::exists(Kind) && !std::filesystem::is_regular_file(Kind))

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Answers.h"
+#include "app/Console.h"
 #include "app/LoadFile.h"
 #include "geometry/ObjWriter.h"
 #include "io/OutputFile.h"
@@ -31,7 +32,7 @@ std::string AnswerProblem(AnswerReader::Result Result, const std::string& What) 
         case R::TooLong:
             return "Error: the " + What + " is longer than 255 characters";
         case R::HasNul:
-            return "Error: the " + What + " contains a NUL character";
+            return "Error: the " + What + " contains a NUL character; save the answers as UTF-8";
         case R::Unclosed:
             return "Error: the " + What + " opens a quote that its line does not close";
         case R::Empty:
@@ -46,10 +47,11 @@ std::string AnswerProblem(AnswerReader::Result Result, const std::string& What) 
 }
 
 // Prompts and reads a path into Dest (PathCapacity bytes): the model path,
-// or the save path, which must be able to name files. When there is none,
-// ends the prompt's line and sets Problem to the error line.
-bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest,
-             std::string& Problem) {
+// or the save path, which must be able to hold the outputs of a model of
+// TexCount textures. When there is none, ends the prompt's line and sets
+// Problem to the error line.
+bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest, std::string& Problem,
+             int TexCount = 0) {
     Out << (Model ? "Quennmire model path: " : "Save file path: ") << std::flush;
     const std::string What = Model ? "model path" : "save file path";
     std::string Path;
@@ -58,8 +60,8 @@ bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest,
     if (Path.size() >= PathCapacity) Result = AnswerReader::Result::TooLong;
     Problem = AnswerProblem(Result, What);
     if (Problem.empty() && !Model) {
-        const std::string Unfit = SavePathProblem(Path);
-        if (!Unfit.empty()) Problem = "Error: the " + What + " " + Path + " " + Unfit;
+        const std::string Unfit = SaveTargetProblem(Path, TexCount, HostNameLimits());
+        if (!Unfit.empty()) Problem = "Error: the " + What + " " + ShownPath(Path) + " " + Unfit;
     }
     if (!Problem.empty()) {
         Out << std::endl;
@@ -123,7 +125,7 @@ std::vector<std::string> Extract(AnswerReader& Answers, std::ostream& Out) {
         << "Please enter save file path, without extension." << std::endl
         << std::endl;
     std::vector<std::string> Failed;
-    if (AskPath(Answers, Out, false, SavePath.get(), Problem)) {
+    if (AskPath(Answers, Out, false, SavePath.get(), Problem, TexCount)) {
         Out << std::endl << "Saving objects..." << std::endl;
         SaveOBJ(SavePath.get(), Model, &Failed);
         Out << "Saving textures..." << std::endl;

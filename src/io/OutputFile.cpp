@@ -36,11 +36,6 @@ void SetPending(const std::string& Temp) {
     PendingTemp[N] = '\0';
 }
 
-std::string Narrow(const fs::path& Path) {
-    const std::u8string Text = Path.u8string();
-    return std::string(Text.begin(), Text.end());
-}
-
 }  // namespace
 
 std::string SystemReason(const char* Otherwise) {
@@ -66,7 +61,7 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
             Name += "0123456789abcdef"[Bits & 15];
         const fs::path Candidate = Path.parent_path() / Name;
         if (fs::exists(Candidate, Error)) continue;
-        Temp_ = Narrow(Candidate);
+        Temp_ = Utf8Text(Candidate);
         errno = 0;
         Stream_.open(Candidate, std::ios::out | std::ios::binary | std::ios::trunc);
         if (!Stream_.is_open()) {

@@ -62,16 +62,16 @@ check "sample: console line ends" crlf_lines
 fresh; qm 'demo.qm
 nodir/out
 '
-check "failed write: status 1" [ "$rc" -eq 1 ]
-check "failed write: transcript" diff -u "$EXPECTED/failed-write.txt" "$WORK/out.txt"
-check "failed write: a reason on each Error line" [ "$(grep -c '^Error: could not write .*: .' "$WORK/raw.txt")" -eq 4 ]
-check "failed write: no file left" only demo.qm
+check "missing save folder: status 1" [ "$rc" -eq 1 ]
+check "missing save folder: transcript" diff -u "$EXPECTED/missing-folder.txt" "$WORK/out.txt"
+check "missing save folder: no file left" only demo.qm
 
 fresh; mkdir out.obj; qm 'demo.qm
 out
 '
 check "OBJ name taken by a folder: status 1" [ "$rc" -eq 1 ]
 check "OBJ name taken by a folder: Error line" grep -qx 'Error: could not write out.obj' "$WORK/out.txt"
+check "OBJ name taken by a folder: the reason" grep -q '^Error: could not write out.obj: .' "$WORK/raw.txt"
 check "OBJ name taken by a folder: no stray file" only demo.qm out.obj out_tex0.bmp out_tex1.bmp out_tex2.bmp
 check "OBJ name taken by a folder: folder kept empty" rmdir out.obj
 
