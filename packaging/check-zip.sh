@@ -1,7 +1,7 @@
 #!/bin/sh
 # Checks the Windows zip: check-zip.sh ZIP DIR unpacks ZIP into DIR (emptied first)
-# and fails unless it holds exactly qmextract.exe, README.txt, LICENSE.txt and
-# THIRD-PARTY-NOTICES.txt, the text files with CR LF line ends, and the .exe
+# and fails unless it holds exactly qmextract.exe, README.txt, LICENSE.txt,
+# THIRD-PARTY-NOTICES.txt, convert.bat and demo.qm, the text files with CR LF line ends, and the .exe
 # stripped, with its icon, manifest and a version resource that names the zip's
 # version and the copyright line of LICENSE.
 set -eu
@@ -16,9 +16,10 @@ rm -rf "$dir" && mkdir -p "$dir"
 (cd "$dir" && cmake -E tar xf "$zip")
 names=$(cd "$dir" && LC_ALL=C ls -A | tr '\n' ' ')
 echo "zip contents: $names"
-[ "$names" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt qmextract.exe " ] || fail "unexpected contents"
+[ "$names" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt convert.bat demo.qm qmextract.exe " ] || fail "unexpected contents"
+cmp -s "$dir/demo.qm" "$ROOT/samples/demo.qm" || fail "demo.qm is not samples/demo.qm"
 
-for f in LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt; do
+for f in LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt convert.bat; do
   lines=$(tr -cd '\n' < "$dir/$f" | wc -c)
   crlf=$(grep -c "$(printf '\r')\$" "$dir/$f" || true)
   [ "$lines" -gt 0 ] && [ "$crlf" -eq "$lines" ] || fail "$f: $crlf of $lines line ends are CR LF"

@@ -14,6 +14,7 @@ CMD=
 for a do
   if [ -f "$a" ]; then case $a in /*) ;; *) a=$PWD/$a ;; esac; fi
   CMD="$CMD '$(printf '%s' "$a" | sed "s/'/'\\\\''/g")'"
+  EXE=$a  # the binary, for copying beside a batch file
 done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmsmoke.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
@@ -113,6 +114,12 @@ out
 '
 sample_session "second run into the same path" .
 
+# The batch recipe in README.md is packaging/convert.bat, as shipped.
+same_recipe() {
+  awk '/^```bat$/ { on = 1; next } /^```$/ { on = 0 } on' "$HERE/../../README.md" | diff - "$HERE/../../packaging/convert.bat"
+}
+check "README.md holds packaging/convert.bat" same_recipe
+
 # Paths are UTF-8 bytes, on Windows too.
 fresh; mkdir modèles; cp demo.qm modèles/; qm 'modèles/demo.qm
 modèles/out
@@ -168,11 +175,14 @@ $drive\\out
 $win\\export\\out
 "
     sample_session "unquoted C:\\Program Files (x86) path" "$game/export"
+    qm "$win\\models\\heor.qm
+"
+    check "mistyped unquoted path: named as typed" grep -qF "Error: cannot open model file $win\\models\\heor.qm: " "$WORK/raw.txt"
     rm -rf "$game"
   fi
 
   # Device names and characters Windows does not allow are refused up front.
-  for name in con 'out\Nul.txt' 'a*b' 'a?b'; do
+  for name in con 'out\Nul.txt' 'a*b' 'a?b' 'CONIN$' 'conout$.txt' 'COM¹' 'lpt³.x'; do
     fresh; qm "demo.qm
 $name
 "
@@ -180,6 +190,21 @@ $name
     check "save path $name: Error line" grep -qF "Error: the save file path $name " "$WORK/out.txt"
     check "save path $name: nothing written" only demo.qm
   done
+
+  # A save name that fits, whose last BMP name would not, is refused up front.
+  fresh; long=$(printf '%0247d' 0); qm "demo.qm
+$long
+"
+  check "save name past the limit with its outputs: Error line" grep -qF "Error: the save file path $long is too long for its outputs: the file name ${long}_tex2.bmp has 256 characters, 1 more than a name may have" "$WORK/raw.txt"
+  check "save name past the limit with its outputs: nothing written" only demo.qm
+  fresh; qm 'demo.qm
+"out "
+'
+  check "save path ending in a blank: shown in quotes" grep -qxF 'Error: the save file path "out " ends in a blank, which Windows drops from file names' "$WORK/out.txt"
+  fresh; qm 'demo.qm
+.
+'
+  check "save path naming a folder: the hint" grep -qxF 'Error: the save file path . names a folder; add a name for the files, as in .\model' "$WORK/out.txt"
 
   # Answers from files: in the ANSI code page (no console is attached to a
   # pipe), after a UTF-8 byte-order mark, and in UTF-16 with its mark.
@@ -195,6 +220,27 @@ out
   printf 'demo.qm\r\nout\r\n' | iconv -f UTF-8 -t UTF-16LE >> "$WORK/in.txt"
   qm_in
   sample_session "UTF-16 answers" .
+  fresh; printf 'demo.qm\r\nout\r\n' | iconv -f UTF-8 -t UTF-16LE > "$WORK/in.txt"
+  qm_in
+  sample_session "UTF-16 answers without a byte-order mark (cmd /u)" .
+
+  # The batch recipe, run by Wine's cmd beside a copy of the .exe, on a folder
+  # with a non-ASCII name, a name with a blank and a corrupt model: the good
+  # ones are converted, the corrupt one is named, no answers file is left.
+  fresh; mkdir models; cp demo.qm "models/ведьма ü.qm"; cp demo.qm "models/a b.qm"
+  head -c 2400 demo.qm > models/bad.qm
+  cp "$EXE" qmextract.exe
+  here="Z:$(pwd | tr / '\\')"
+  M="$here\\models" O="$here\\export" awk '
+    /^set "models=/ { print "set \"models=" ENVIRON["M"] "\"\r"; next }
+    /^set "out=/ { print "set \"out=" ENVIRON["O"] "\"\r"; next }
+    { print $0 "\r" }' "$HERE/../../packaging/convert.bat" > convert.bat
+  "$1" cmd /c "$here\\convert.bat" 2> /dev/null | iconv -f UTF-16LE -t UTF-8 | tr -d '\r' > "$WORK/out.txt"
+  check "batch recipe: the corrupt model named" [ "$(cat "$WORK/out.txt")" = "failed: $here\\models\\bad.qm" ]
+  for name in "ведьма ü" "a b"; do
+    check "batch recipe: $name converted" sh -c "sed 's/out/$name/' '$EXPECTED/demo.sha256' | (cd export && sha256sum -c)"
+  done
+  check "batch recipe: no answers file left" [ -z "$(ls "$WINEPREFIX"/drive_c/users/*/Temp/ | grep qmextract-answers)" ]
 
   # Typed into a console window: Wine gives a program in a pseudo-terminal a
   # console, read as wide characters, so a name outside the console's code page (437) can be typed.
