@@ -10,6 +10,7 @@
 
 #include "ModelBuilder.h"
 #include "app/Answers.h"
+#include "app/Interrupts.h"
 #include "app/Run.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
@@ -307,11 +308,28 @@ TEST_F(Dialogue, AnInterruptLeavesNoTemporaryFileAndKeepsTheEarlierOutput) {
     // The signal arrives while the file is half written.
     EXPECT_EXIT(
         {
-            OutputFile File(Path("x.obj"));
+            static TempSlot Pending;
+            HandleInterrupts(&Pending, 1);
+            OutputFile File(Path("x.obj"), {nullptr, nullptr, &Pending});
             File.Stream() << "half";
             std::raise(SIGINT);
         },
         testing::KilledBySignal(SIGINT), "");
     EXPECT_EQ(Files(), std::vector<std::string>{"x.obj"});
     EXPECT_EQ(ReadFileBytes(Path("x.obj")).size(), 3u);
+}
+
+TEST_F(Dialogue, AFirstInterruptOnlyAsksToStopWhenTheProgramCanStopByItself) {
+    EXPECT_EXIT(
+        {
+            static TempSlot Pending;
+            static std::atomic<bool> Stop{false};
+            HandleInterrupts(&Pending, 1, &Stop);
+            OutputFile File(Path("x.obj"), {nullptr, nullptr, &Pending});
+            std::raise(SIGINT);
+            if (!Stop.load() || !File.Commit()) std::exit(3);
+            std::raise(SIGINT);
+        },
+        testing::KilledBySignal(SIGINT), "");
+    EXPECT_EQ(Files(), std::vector<std::string>{"x.obj"});
 }

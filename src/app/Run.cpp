@@ -5,21 +5,16 @@
 #include <exception>
 #include <istream>
 #include <memory>
-#include <new>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/Answers.h"
 #include "app/Console.h"
-#include "app/LoadFile.h"
-#include "geometry/ObjWriter.h"
+#include "app/Convert.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
-#include "model/GeometryScan.h"
-#include "model/TextureScan.h"
 #include "qm_version.h"
-#include "texture/TextureExport.h"
 
 namespace {
 
@@ -93,61 +88,43 @@ int Finish(AnswerReader& Answers, std::ostream& Out, const std::vector<std::stri
 }
 
 // The run from the model path on; returns the lines that end it.
-std::vector<std::string> Extract(AnswerReader& Answers, std::ostream& Out) {
+std::vector<std::string> Extract(AnswerReader& Answers, std::ostream& Out, TempSlot* Pending) {
     const std::unique_ptr<char[]> FilePath(new char[PathCapacity]);
-    const std::unique_ptr<char[]> SavePath(new char[PathCapacity]);
     std::string Problem;
     if (!AskPath(Answers, Out, true, FilePath.get(), Problem)) return {Problem};
+    const std::string Model = FilePath.get();
 
-    unsigned char* Loaded = nullptr;
-    const int BufferSize = LoadFile(FilePath.get(), Loaded, &Problem);
-    const std::unique_ptr<unsigned char[]> Owned(Loaded);
-    if (BufferSize < 0) return {"", Problem};
-    if (!Problem.empty()) Out << std::endl << Problem << std::endl;
-    unsigned char* Buffer = Owned.get();
-    OutputFile::Protect(FilePath.get());
-
-    QMobject Model{};
-    int TexCount = 0;
-    Texture* Textures = nullptr;
-    try {
-        Model = BufferScan(Buffer, BufferSize, Out);
-        TexturesScan(Buffer, BufferSize, TexCount, Textures, Out);
-    } catch (const std::bad_alloc&) {
-        ReleaseModel(Model);
-        return {"",
-                "Error: not enough memory to analyse model file " + std::string(FilePath.get())};
-    }
-
-    Out << std::endl
-        << "File object(s) will be saved as Wavefront Object(s) (*.OBJ)." << std::endl
-        << "File texture(s) will be saved as Bitmap(s) 32 bits (*.BMP)." << std::endl
-        << "Please enter save file path, without extension." << std::endl
-        << std::endl;
-    std::vector<std::string> Failed;
-    if (AskPath(Answers, Out, false, SavePath.get(), Problem, TexCount)) {
-        Out << std::endl << "Saving objects..." << std::endl;
-        SaveOBJ(SavePath.get(), Model, &Failed);
-        Out << "Saving textures..." << std::endl;
-        SaveTextures(SavePath.get(), TexCount, Textures, Buffer, BufferSize, &Failed, Out);
-        if (Failed.empty()) Out << "Save has been done successfully." << std::endl;
-        for (std::string& Line : Failed) Line = "Error: could not write " + Line;
-    } else {
-        Failed = {Problem};
-    }
-    ReleaseModel(Model);
-    ReleaseTextures(Textures);
-    return Failed;
+    const auto AskSave = [&](int TexCount, std::string& SavePath, std::string& Refusal) {
+        Out << std::endl
+            << "File object(s) will be saved as Wavefront Object(s) (*.OBJ)." << std::endl
+            << "File texture(s) will be saved as Bitmap(s) 32 bits (*.BMP)." << std::endl
+            << "Please enter save file path, without extension." << std::endl
+            << std::endl;
+        const std::unique_ptr<char[]> Save(new char[PathCapacity]);
+        if (!AskPath(Answers, Out, false, Save.get(), Refusal, TexCount)) return false;
+        SavePath = Save.get();
+        return true;
+    };
+    ProtectedFiles Protected;
+    Protected.Add(Model);
+    const ConversionResult Result =
+        ConvertModel(Model, AskSave, Out, Out, {&Protected, &Model, Pending});
+    std::vector<std::string> Lines = Result.Errors;
+    // A failure before the save prompt follows the report, or the model path's prompt, after an
+    // empty line.
+    if (Result.Stage == ConversionStage::Load || Result.Stage == ConversionStage::Analyse)
+        Lines.insert(Lines.begin(), "");
+    return Lines;
 }
 
 }  // namespace
 
-int RunExtraction(std::istream& In, std::ostream& Out) {
+int RunExtraction(std::istream& In, std::ostream& Out, TempSlot* Pending) {
     AnswerReader Answers(In);
     PrintBanner(Out);
     std::vector<std::string> Errors;
     try {
-        Errors = Extract(Answers, Out);
+        Errors = Extract(Answers, Out, Pending);
     } catch (const std::exception& Unexpected) {
         // Whatever a step could not handle ends the run with its reason, never an abort.
         Errors = {"", std::string("Error: ") + Unexpected.what()};

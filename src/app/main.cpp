@@ -1,5 +1,11 @@
 // Entry point: one start is one extraction run on the console.
 #include "app/Console.h"
+#include "app/Interrupts.h"
 #include "app/Run.h"
 
-int main() { return RunExtraction(ConsoleInput(), ConsoleOutput()); }
+int main() {
+    // The temporary file being written, which an interrupt removes.
+    static TempSlot Pending;
+    HandleInterrupts(&Pending, 1);
+    return RunExtraction(ConsoleInput(), ConsoleOutput(), &Pending);
+}

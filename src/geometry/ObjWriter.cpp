@@ -401,11 +401,12 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel) {
     return static_cast<bool>(Out);
 }
 
-bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed) {
+bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed,
+             const OutputPolicy& Policy) {
     // The name is built apart from the caller's array, so no path length can overrun it.
     const std::string Name =
         std::string(Path, std::find(Path, Path + PathCapacity - 1, '\0')) + ".obj";
-    OutputFile File(Name);
+    OutputFile File(Name, Policy);
     std::string Reason;
     try {
         if (File.IsOpen()) WriteOBJ(File.Stream(), QMModel);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "io/OutputFile.h"
 #include "model/GeometryScan.h"
 
 // Writes the OBJ text of QMModel to Out. Linear in the index list: equal values
@@ -28,5 +29,6 @@ bool WriteOBJ(std::ostream& Out, const QMobject& QMModel);
 // string in an array of PathCapacity bytes; it is not changed).
 // The file appears complete or not at all (OutputFile). Returns true when it
 // was written; otherwise "<file name>: <reason>" is appended to *Failed when
-// Failed is given.
-bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed = nullptr);
+// Failed is given. The file is written under Policy (OutputFile).
+bool SaveOBJ(char* Path, QMobject QMModel, std::vector<std::string>* Failed = nullptr,
+             const OutputPolicy& Policy = {});

@@ -231,9 +231,9 @@ bool BMP::WriteToStream(std::ostream& Out) {
     return true;
 }
 
-bool BMP::WriteToFile(const char* FileName, std::string* Reason) {
+bool BMP::WriteToFile(const char* FileName, std::string* Reason, const OutputPolicy* Policy) {
     const char* Name = FileName != nullptr ? FileName : "";
-    OutputFile File(Name);
+    OutputFile File(Name, Policy != nullptr ? *Policy : OutputPolicy{});
     const bool Opened = File.IsOpen();
     const bool Streamed = Opened && WriteToStream(File.Stream());
     const bool Written = Opened && File.Commit();

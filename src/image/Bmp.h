@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+struct OutputPolicy;
+
 using bmpBYTE = std::uint8_t;
 using bmpWORD = std::uint16_t;
 using bmpDWORD = std::uint32_t;
@@ -73,7 +75,9 @@ public:
     // whole file is written. Prints an error and returns false, with the
     // system's reason in *Reason when given, when the file cannot be created
     // or is not written in full; no file of that name is created or cut then.
-    bool WriteToFile(const char* FileName, std::string* Reason = nullptr);
+    // The file is written under Policy (OutputFile) when it is given.
+    bool WriteToFile(const char* FileName, std::string* Reason = nullptr,
+                     const OutputPolicy* Policy = nullptr);
 
     // Writes the file's bytes to Out: the 14-byte file header, the 40-byte
     // info header, a grey colour table for depths 1, 4 and 8, then the rows

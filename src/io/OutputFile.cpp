@@ -1,39 +1,21 @@
 // Output files written under a temporary name and renamed into place when complete.
 #include "io/OutputFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <random>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Protected;
-
-// The temporary file being written, for the signal handler (one at a time).
-char PendingTemp[4096];
-
-extern "C" void RemovePendingAndExit(int Signal) {
-    if (PendingTemp[0] != '\0') std::remove(PendingTemp);
-    std::signal(Signal, SIG_DFL);
-    std::raise(Signal);
-}
-
-void SetPending(const std::string& Temp) {
-    static const bool Installed = [] {
-        std::signal(SIGINT, RemovePendingAndExit);
-        std::signal(SIGTERM, RemovePendingAndExit);
-        return true;
-    }();
-    (void)Installed;
-    const size_t N = Temp.size() < sizeof PendingTemp ? Temp.size() : 0;
-    PendingTemp[0] = '\0';
-    std::memcpy(PendingTemp, Temp.data(), N);
-    PendingTemp[N] = '\0';
+std::string LowerName(const std::string& Path) {
+    std::string Name = Utf8Text(Utf8Path(Path).filename());
+    for (char& C : Name) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    return Name;
 }
 
 }  // namespace
@@ -42,19 +24,33 @@ std::string SystemReason(const char* Otherwise) {
     return errno != 0 ? std::strerror(errno) : Otherwise;
 }
 
-void OutputFile::Protect(const std::string& Path) { Protected = Path; }
+void ProtectedFiles::Add(const std::string& Path) { ByName_[LowerName(Path)].push_back(Path); }
 
-OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
+std::string ProtectedFiles::Match(const std::string& Output) const {
+    const auto Found = ByName_.find(LowerName(Output));
+    if (Found == ByName_.end()) return "";
     std::error_code Error;
-    if (!Protected.empty() && fs::equivalent(Utf8Path(Final_), Utf8Path(Protected), Error)) {
-        Fail("it is the model file");
-        return;
+    for (const std::string& Path : Found->second)
+        if (fs::equivalent(Utf8Path(Output), Utf8Path(Path), Error)) return Path;
+    return "";
+}
+
+OutputFile::OutputFile(std::string FinalName, const OutputPolicy& Policy)
+    : Final_(std::move(FinalName)), Policy_(Policy) {
+    if (Policy_.Protected != nullptr) {
+        const std::string Model = Policy_.Protected->Match(Final_);
+        if (!Model.empty()) {
+            const bool Own = Policy_.Model != nullptr && *Policy_.Model == Model;
+            Fail(Own ? "it is the model file" : "it is the model file " + Model + " of this batch");
+            return;
+        }
     }
     // As long as the final file name, at most 8 characters, at least "~qm" and one digit.
     const fs::path Path = Utf8Path(Final_);
     const size_t Length =
         std::max<size_t>(4, std::min<size_t>(8, Path.filename().u8string().size()));
     std::random_device Random;
+    std::error_code Error;
     for (int Attempt = 0; Attempt < 100 && !Stream_.is_open(); Attempt++) {
         std::string Name = "~qm";
         for (uint32_t Bits = Random(); Name.size() < Length; Bits >>= 4)
@@ -62,13 +58,14 @@ OutputFile::OutputFile(std::string FinalName) : Final_(std::move(FinalName)) {
         const fs::path Candidate = Path.parent_path() / Name;
         if (fs::exists(Candidate, Error)) continue;
         Temp_ = Utf8Text(Candidate);
+        Publish(true);
         errno = 0;
         Stream_.open(Candidate, std::ios::out | std::ios::binary | std::ios::trunc);
         if (!Stream_.is_open()) {
+            Publish(false);
             Fail(SystemReason("cannot create a file in its folder"));
             return;
         }
-        SetPending(Temp_);
         errno = 0;
     }
     if (!Stream_.is_open()) Fail("no free temporary name in its folder");
@@ -81,9 +78,19 @@ OutputFile::~OutputFile() {
     }
 }
 
+void OutputFile::Publish(bool Pending) {
+    TempSlot* Slot = Policy_.Pending;
+    if (Slot == nullptr) return;
+    // The name is complete before the slot says it is there.
+    Slot->Busy.store(false);
+    if (!Pending || Temp_.size() >= sizeof Slot->Name) return;
+    std::memcpy(Slot->Name, Temp_.c_str(), Temp_.size() + 1);
+    Slot->Busy.store(true);
+}
+
 void OutputFile::Discard() {
     std::remove(Temp_.c_str());
-    SetPending("");
+    Publish(false);
 }
 
 bool OutputFile::Fail(const std::string& Why) {
@@ -97,6 +104,7 @@ bool OutputFile::Commit() {
     Stream_.flush();
     const bool Written = static_cast<bool>(Stream_);
     const std::string WriteReason = SystemReason("a write failed");
+    const std::streamoff Size = Written ? std::streamoff(Stream_.tellp()) : 0;
     errno = 0;
     Stream_.close();
     if (!Written || Stream_.fail()) {
@@ -115,6 +123,7 @@ bool OutputFile::Commit() {
         NameRefused_ = true;
         return Fail(Error.message());
     }
-    SetPending("");
+    Publish(false);
+    if (Policy_.Written != nullptr && Size > 0) *Policy_.Written += Size;
     return true;
 }

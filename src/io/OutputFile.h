@@ -1,26 +1,60 @@
 // Output files that appear complete or not at all.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "io/Paths.h"
 
 // The system's words for the last failed call (errno), or Otherwise when it gave none.
 std::string SystemReason(const char* Otherwise);
 
+// Files that no output may replace: the model files being converted. Filled
+// before the conversions start, then only read, so any number of them may
+// ask at once.
+class ProtectedFiles {
+public:
+    void Add(const std::string& Path);
+    // The protected file that Output would replace, or "" when none: the same
+    // directory entry, however named (case, links to folders, relative or absolute).
+    std::string Match(const std::string& Output) const;
+
+private:
+    // By file name in lower case, so that a lookup costs one or two checks.
+    std::unordered_map<std::string, std::vector<std::string>> ByName_;
+};
+
+// Where an output publishes the temporary file it is writing, so that a
+// program's signal handler can remove it before the process ends. One
+// conversion writes it; a handler may read it at any moment.
+struct TempSlot {
+    std::atomic<bool> Busy{false};
+    char Name[4096] = {};
+};
+
+// What the outputs of one conversion share with the program that runs it.
+// Every member may be null.
+struct OutputPolicy {
+    const ProtectedFiles* Protected = nullptr;  // outputs may not replace these
+    const std::string* Model = nullptr;         // this conversion's own model file
+    TempSlot* Pending = nullptr;                // receives each temporary file's name
+    int64_t* Written = nullptr;                 // adds the bytes of each file committed
+};
+
 // Writes one output file through a short temporary name in the same folder
 // ("~qm" and hex digits, never longer than the final file name, so any name
 // that fits as the final one fits as the temporary one). Commit() closes it
 // and renames it over the final name; until then an earlier file of that name
-// is untouched, and a failed or abandoned file is removed. While a temporary
-// file is open, an interrupt or termination signal removes it before the
-// process ends. Files are written in binary mode: LF line ends on every
-// platform.
+// is untouched, and a failed or abandoned file is removed. Files are written
+// in binary mode: LF line ends on every platform.
 class OutputFile {
 public:
-    explicit OutputFile(std::string FinalName);
+    explicit OutputFile(std::string FinalName, const OutputPolicy& Policy = {});
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -41,16 +75,15 @@ public:
     // data, failed.
     bool NameRefused() const { return NameRefused_; }
 
-    // A file that no output may replace (the model file): an output whose
-    // final name is that file is refused.
-    static void Protect(const std::string& Path);
-
 private:
     bool Fail(const std::string& Why);
+    // Publishes Temp_ in the policy's slot, or withdraws it.
+    void Publish(bool Pending);
     // Removes the temporary file.
     void Discard();
 
     std::string Final_, Temp_, Reason_;
+    OutputPolicy Policy_;
     std::ofstream Stream_;
     bool NameRefused_ = false;
 };

@@ -148,11 +148,12 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
 }
 
 void SaveTextures(char* Path, int TexuresCount, Texture*& Textures, unsigned char*& Buff,
-                  int BufferSize, std::vector<std::string>* Failed, std::ostream& Out) {
+                  int BufferSize, std::vector<std::string>* Failed, std::ostream& Out,
+                  const OutputPolicy& Policy) {
     ExportTextures(
         Path, TexuresCount, Textures, Buff, BufferSize,
-        [](const std::string& Name, BMP& Image, std::string& Reason) {
-            return Image.WriteToFile(Name.c_str(), &Reason);
+        [&Policy](const std::string& Name, BMP& Image, std::string& Reason) {
+            return Image.WriteToFile(Name.c_str(), &Reason, &Policy);
         },
         Failed, Out);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/Bmp.h"
+#include "io/OutputFile.h"
 #include "model/TextureScan.h"
 
 // Receives each finished image and the file name it belongs under; returns
@@ -39,8 +40,8 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
                     int BufferSize, const TextureSink& Sink,
                     std::vector<std::string>* Failed = nullptr, std::ostream& Out = std::cout);
 
-// ExportTextures with each image written to its file by BMP::WriteToFile.
-// Path is not changed.
+// ExportTextures with each image written to its file by BMP::WriteToFile,
+// under Policy. Path is not changed.
 void SaveTextures(char* Path, int TexuresCount, Texture*& Textures, unsigned char*& Buff,
                   int BufferSize, std::vector<std::string>* Failed = nullptr,
-                  std::ostream& Out = std::cout);
+                  std::ostream& Out = std::cout, const OutputPolicy& Policy = {});
