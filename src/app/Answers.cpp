@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <streambuf>
 
-#include "app/Console.h"
+#include "app/Platform.h"
 #include "io/Paths.h"
 
 namespace fs = std::filesystem;

@@ -6,9 +6,17 @@
 #include <ostream>
 
 #include "app/LoadFile.h"
+#include "app/Platform.h"
 #include "geometry/ObjWriter.h"
 #include "io/Paths.h"
 #include "texture/TextureExport.h"
+
+std::string SavePathError(const std::string& SavePath, int TexCount) {
+    if (CountCharacters(SavePath) > PathCharacters)
+        return "Error: the save file path is longer than 255 characters";
+    const std::string Unfit = SaveTargetProblem(SavePath, TexCount, HostNameLimits());
+    return Unfit.empty() ? "" : "Error: the save file path " + ShownPath(SavePath) + " " + Unfit;
+}
 
 LoadedModel::~LoadedModel() {
     ReleaseModel(Model);
@@ -18,6 +26,7 @@ LoadedModel::~LoadedModel() {
 ConversionResult ConvertModel(const std::string& ModelPath, const SavePathSource& Ask,
                               std::ostream& Report, std::ostream& Messages, OutputPolicy Policy) {
     ConversionResult Result;
+    Result.Stage = ConversionStage::Load;
     LoadedModel Loaded;
     std::string Problem;
     unsigned char* Bytes = nullptr;

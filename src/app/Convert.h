@@ -30,6 +30,7 @@ struct LoadedModel {
 
 // How far a conversion got.
 enum class ConversionStage {
+    Start,     // refused before the model file was read
     Load,      // the model file could not be read
     Analyse,   // the scans ran out of memory
     SavePath,  // no usable save path was given
@@ -37,7 +38,7 @@ enum class ConversionStage {
 };
 
 struct ConversionResult {
-    ConversionStage Stage = ConversionStage::Load;
+    ConversionStage Stage = ConversionStage::Start;
     std::vector<std::string> Errors;  // "Error: ..." lines; empty when every output was written
     int Objects = 0;
     int Textures = 0;
@@ -53,12 +54,16 @@ struct ConversionResult {
 using SavePathSource =
     std::function<bool(int TexCount, std::string& SavePath, std::string& Problem)>;
 
+// The "Error: ..." line that refuses SavePath as the save path of a model of
+// TexCount textures on this host, or "" when it can take every output: at
+// most 255 characters, and SaveTargetProblem's rules with the host's limits.
+std::string SavePathError(const std::string& SavePath, int TexCount);
+
 // Converts the model file ModelPath: loads it whole, scans it (the report and
 // the "Saving ..." lines go to Report), takes the save path from Ask, and
 // writes the OBJ file and one BMP file per texture under Policy (OutputFile).
 // The loader's warning and the image class's warnings and errors go to
-// Messages. A save path from Ask must pass SaveTargetProblem's checks; Ask
-// makes them, as it knows how to word the refusal.
+// Messages. Ask checks the save path (SavePathError) as it asks.
 ConversionResult ConvertModel(const std::string& ModelPath, const SavePathSource& Ask,
                               std::ostream& Report, std::ostream& Messages,
                               OutputPolicy Policy = {});

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/Answers.h"
-#include "app/Console.h"
 #include "app/Convert.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
@@ -54,10 +53,7 @@ bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest, s
     // The reader's limit of 255 characters keeps every path inside the array; checked all the same.
     if (Path.size() >= PathCapacity) Result = AnswerReader::Result::TooLong;
     Problem = AnswerProblem(Result, What);
-    if (Problem.empty() && !Model) {
-        const std::string Unfit = SaveTargetProblem(Path, TexCount, HostNameLimits());
-        if (!Unfit.empty()) Problem = "Error: the " + What + " " + ShownPath(Path) + " " + Unfit;
-    }
+    if (Problem.empty() && !Model) Problem = SavePathError(Path, TexCount);
     if (!Problem.empty()) {
         Out << std::endl;
         return false;

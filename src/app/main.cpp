@@ -1,6 +1,6 @@
 // Entry point: one start is one extraction run on the console.
-#include "app/Console.h"
 #include "app/Interrupts.h"
+#include "app/Platform.h"
 #include "app/Run.h"
 
 int main() {

@@ -2,9 +2,11 @@
 // names.
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "io/Paths.h"
 
@@ -30,3 +32,35 @@ bool LocalToUtf8(std::string& Text);
 // and 259 for a whole path, unless long paths are enabled for the process
 // (the manifest declares it aware; the system setting must be on).
 NameLimits HostNameLimits();
+
+// Standard error as the programs write it: UTF-8 text, written to a Windows
+// console window as wide characters.
+std::ostream& ConsoleError();
+
+// Whether standard error is a terminal (a console window on Windows), where
+// a progress line may be redrawn.
+bool StandardErrorIsTerminal();
+
+// The command line's arguments after the program name, as UTF-8. On Windows
+// they are read as wide characters, so any name arrives whole whatever the
+// code page; elsewhere they are argv as it is.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Whether this process is the only one attached to its console window, as
+// when Explorer started it for a double-click or a drop (Windows); the
+// window then closes when the process ends. Always false elsewhere.
+bool OwnsConsoleWindow();
+
+// The number of threads the hardware runs at once (at least 1).
+int HardwareThreads();
+
+// Runs Work(0), ..., Work(Count - 1), each on a thread of its own, and
+// returns once all have returned. Work must not throw.
+void RunThreads(int Count, const std::function<void(int)>& Work);
+
+// Sleeps for about Milliseconds.
+void SleepMilliseconds(int Milliseconds);
+
+// The exit status of a program that stopped at Ctrl-C: 130 (128 + SIGINT)
+// elsewhere, STATUS_CONTROL_C_EXIT on Windows.
+int InterruptedStatus();

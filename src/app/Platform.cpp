@@ -1,12 +1,15 @@
-// The console on each host. Windows: wide-character console input and code-page decoding;
-// elsewhere the standard streams as they are.
-#include "app/Console.h"
+// The host on each platform. Windows: wide-character console streams and command line,
+// code-page decoding, name limits and Win32 threads; elsewhere the standard library as it is.
+#include "app/Platform.h"
 
 #include <iostream>
 
 #ifdef _WIN32
 
 #include <windows.h>
+
+// Needs windows.h first.
+#include <shellapi.h>
 
 #include <streambuf>
 #include <vector>
@@ -120,6 +123,84 @@ std::ostream& ConsoleOutput() {
     return Stream;
 }
 
+std::ostream& ConsoleError() {
+    static const HANDLE Error = ConsoleHandle(STD_ERROR_HANDLE);
+    if (Error == nullptr) return std::cerr;
+    static WideConsoleOutput Buffer(Error);
+    static std::ostream Stream(&Buffer);
+    Stream.setf(std::ios::unitbuf);  // unbuffered, as std::cerr is
+    return Stream;
+}
+
+bool StandardErrorIsTerminal() { return ConsoleHandle(STD_ERROR_HANDLE) != nullptr; }
+
+std::vector<std::string> CommandLineArguments(int, char**) {
+    std::vector<std::string> Arguments;
+    int Count = 0;
+    LPWSTR* Wide = CommandLineToArgvW(GetCommandLineW(), &Count);
+    if (Wide == nullptr) return Arguments;
+    for (int k = 1; k < Count; k++) {
+        const int Length = static_cast<int>(wcslen(Wide[k]));
+        const int Size =
+            WideCharToMultiByte(CP_UTF8, 0, Wide[k], Length, nullptr, 0, nullptr, nullptr);
+        std::string Text(static_cast<size_t>(Size > 0 ? Size : 0), '\0');
+        if (Size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, Wide[k], Length, Text.data(), Size, nullptr, nullptr);
+        Arguments.push_back(std::move(Text));
+    }
+    LocalFree(Wide);
+    return Arguments;
+}
+
+bool OwnsConsoleWindow() {
+    DWORD Processes[2];
+    return GetConsoleProcessList(Processes, 2) == 1;
+}
+
+int HardwareThreads() {
+    SYSTEM_INFO Info;
+    GetSystemInfo(&Info);
+    return Info.dwNumberOfProcessors > 0 ? static_cast<int>(Info.dwNumberOfProcessors) : 1;
+}
+
+namespace {
+
+struct ThreadWork {
+    const std::function<void(int)>* Work;
+    int Index;
+};
+
+DWORD WINAPI ThreadStart(LPVOID Argument) {
+    const ThreadWork* Item = static_cast<const ThreadWork*>(Argument);
+    (*Item->Work)(Item->Index);
+    return 0;
+}
+
+}  // namespace
+
+void RunThreads(int Count, const std::function<void(int)>& Work) {
+    std::vector<ThreadWork> Items;
+    for (int k = 0; k < Count; k++) Items.push_back({&Work, k});
+    std::vector<HANDLE> Threads;
+    for (ThreadWork& Item : Items) {
+        const HANDLE Thread = CreateThread(nullptr, 0, ThreadStart, &Item, 0, nullptr);
+        // Without a thread of its own, the work runs here.
+        if (Thread == nullptr) {
+            Work(Item.Index);
+            continue;
+        }
+        Threads.push_back(Thread);
+    }
+    for (const HANDLE Thread : Threads) {
+        WaitForSingleObject(Thread, INFINITE);
+        CloseHandle(Thread);
+    }
+}
+
+void SleepMilliseconds(int Milliseconds) { Sleep(static_cast<DWORD>(Milliseconds)); }
+
+int InterruptedStatus() { return static_cast<int>(0xC000013AUL); }
+
 bool LocalToUtf8(std::string& Text) {
     if (IsUtf8(Text)) return true;
     UINT CodePage = GetConsoleCP();
@@ -155,6 +236,11 @@ NameLimits HostNameLimits() {
 
 #else
 
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
 std::istream& ConsoleInput() { return std::cin; }
 
 std::ostream& ConsoleOutput() { return std::cout; }
@@ -162,5 +248,32 @@ std::ostream& ConsoleOutput() { return std::cout; }
 bool LocalToUtf8(std::string&) { return true; }
 
 NameLimits HostNameLimits() { return NameLimits{255, 0, false}; }
+
+std::ostream& ConsoleError() { return std::cerr; }
+
+bool StandardErrorIsTerminal() { return isatty(2) != 0; }
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+}
+
+bool OwnsConsoleWindow() { return false; }
+
+int HardwareThreads() {
+    const unsigned Count = std::thread::hardware_concurrency();
+    return Count > 0 ? static_cast<int>(Count) : 1;
+}
+
+void RunThreads(int Count, const std::function<void(int)>& Work) {
+    std::vector<std::thread> Threads;
+    for (int k = 0; k < Count; k++) Threads.emplace_back(Work, k);
+    for (std::thread& Thread : Threads) Thread.join();
+}
+
+void SleepMilliseconds(int Milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+}
+
+int InterruptedStatus() { return 130; }
 
 #endif
