@@ -85,9 +85,11 @@ windows-zip: windows
 windows-test: windows-zip
 	packaging/check-zip.sh $(WIN_BUILD)/qmextract-*-win64.zip $(WIN_UNPACKED)
 	packaging/check-imports.sh $(WIN_UNPACKED)/qmextract.exe
+	packaging/check-imports.sh $(WIN_UNPACKED)/qmbatch.exe
 	@$(WINE_ENV) $(WINE) wineboot --init 2>/dev/null
-	@echo "Smoke test under Wine ($(WINE))"
-	@$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_UNPACKED)/qmextract.exe; \
+	@echo "Smoke tests under Wine ($(WINE))"
+	@$(WINE_ENV) sh tests/e2e/smoke.sh $(WINE) $(WIN_UNPACKED)/qmextract.exe && \
+	$(WINE_ENV) sh tests/e2e/batch_smoke.sh $(WINE) $(WIN_UNPACKED)/qmbatch.exe; \
 	status=$$?; $(WINE_ENV) $(WINESERVER) -k; exit $$status
 
 # The Debian package: a Release build for /usr with Debian's hardening flags (stack

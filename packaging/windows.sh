@@ -49,4 +49,4 @@ fi
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
   -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON -DQM_TESTS=OFF -DQM_BENCH=OFF \
   -DSQUISH_INCLUDE_DIR="$SQUISH/prefix/include" -DSQUISH_LIBRARY="$SQUISH/prefix/lib/libsquish.a" > /dev/null
-cmake --build "$BUILD" -j "$JOBS" --target qmextract
+cmake --build "$BUILD" -j "$JOBS" --target qmextract qmbatch

@@ -201,6 +201,12 @@ void SleepMilliseconds(int Milliseconds) { Sleep(static_cast<DWORD>(Milliseconds
 
 int InterruptedStatus() { return static_cast<int>(0xC000013AUL); }
 
+bool IsLink(const std::filesystem::path& Path) {
+    // The C++ library does not see junctions, nor always symbolic links, here.
+    const DWORD Attributes = GetFileAttributesW(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool LocalToUtf8(std::string& Text) {
     if (IsUtf8(Text)) return true;
     UINT CodePage = GetConsoleCP();
@@ -275,5 +281,10 @@ void SleepMilliseconds(int Milliseconds) {
 }
 
 int InterruptedStatus() { return 130; }
+
+bool IsLink(const std::filesystem::path& Path) {
+    std::error_code Error;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(Path, Error));
+}
 
 #endif

@@ -2,6 +2,7 @@
 // names.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <istream>
 #include <ostream>
@@ -64,3 +65,7 @@ void SleepMilliseconds(int Milliseconds);
 // The exit status of a program that stopped at Ctrl-C: 130 (128 + SIGINT)
 // elsewhere, STATUS_CONTROL_C_EXIT on Windows.
 int InterruptedStatus();
+
+// Whether Path is a link (a symbolic link, or on Windows any reparse point
+// such as a junction), which a folder search does not follow.
+bool IsLink(const std::filesystem::path& Path);

@@ -146,14 +146,15 @@ public:
         const double Seconds = std::chrono::duration<double>(Clock::now() - Start_).count();
         const double Rate = Seconds > 0 ? static_cast<double>(BytesDone) / Seconds : 0;
         const double Share = Total_ > 0 ? 100.0 * static_cast<double>(BytesDone) / Total_ : 0;
-        std::string Line = "[" + std::to_string(Done) + "/" + std::to_string(All) + "] " +
-                           Fixed(Share, 0) + "% " + Fixed(Rate / 1e6, 1) + " MB/s";
+        std::ostringstream Text;
+        Text << '[' << Done << '/' << All << "] " << Fixed(Share, 0) << "% " << Fixed(Rate / 1e6, 1)
+             << " MB/s";
         if (Rate > 0) {
             const auto Left = static_cast<int64_t>(static_cast<double>(Total_ - BytesDone) / Rate);
-            Line += " " + std::to_string(Left / 60) + ":" + (Left % 60 < 10 ? "0" : "") +
-                    std::to_string(Left % 60) + " left";
+            Text << ' ' << Left / 60 << ':' << (Left % 60 < 10 ? "0" : "") << Left % 60 << " left";
         }
-        Line += " " + Model;
+        Text << ' ' << Model;
+        std::string Line = Text.str();
         // One line of a narrow console: the end of the model's path is the part that tells.
         constexpr size_t Width = 79;
         if (CountCharacters(Line) > Width) {
@@ -191,7 +192,7 @@ Totals Report(Batch& B, std::ostream& Out, std::ostream& Err, bool Quiet) {
     Totals Sum;
     int64_t BytesDone = 0;
     size_t Printed = 0;
-    auto LastDraw = Clock::now() - std::chrono::seconds(1);
+    auto LastDraw = Clock::now();  // no line at all for a batch done within the first redraw
     for (;;) {
         // Read first: once no worker runs, every job they started is done.
         const bool WorkersGone = B.Running.load() == 0;

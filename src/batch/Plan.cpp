@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "app/Platform.h"
 #include "batch/Batch.h"
 #include "io/Paths.h"
 
@@ -25,8 +26,11 @@ std::vector<fs::path> FindModels(const fs::path& Folder) {
                                         Error);
     for (; !Error && It != fs::recursive_directory_iterator(); It.increment(Error)) {
         std::error_code Ignored;
-        if (HasModelExtension(It->path()) && It->is_regular_file(Ignored))
+        if (It->is_directory(Ignored)) {
+            if (IsLink(It->path())) It.disable_recursion_pending();
+        } else if (HasModelExtension(It->path()) && It->is_regular_file(Ignored)) {
             Found.push_back(It->path());
+        }
     }
     std::sort(Found.begin(), Found.end());
     return Found;

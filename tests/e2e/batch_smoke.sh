@@ -1,0 +1,94 @@
+#!/bin/sh
+# Runs the real qmbatch on folders as a user would: batch_smoke.sh COMMAND...
+# (build/qmbatch, or wine build-windows/qmbatch.exe, which adds the Windows cases).
+# Output is compared without CR; OBJ and BMP bytes must be the sample's on every platform.
+set -u
+HERE=$(cd "$(dirname "$0")" && pwd)
+EXPECTED=$HERE/expected
+SAMPLE=$HERE/../../samples/demo.qm
+WINDOWS=0
+case "$*" in *.exe*) WINDOWS=1 ;; esac
+CMD=
+for a do
+  if [ -f "$a" ]; then case $a in /*) ;; *) a=$PWD/$a ;; esac; fi
+  CMD="$CMD '$(printf '%s' "$a" | sed "s/'/'\\\\''/g")'"
+done
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmbatch.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+passed=0 failed=0
+
+check() {  # WHAT COMMAND...: counts COMMAND's success, shows the run's output when it fails
+  what=$1; shift
+  if "$@" > "$WORK/check.txt" 2>&1; then passed=$((passed + 1)); else
+    failed=$((failed + 1)); echo "FAIL: $what"; head -n 20 "$WORK/check.txt" "$WORK/out.txt" "$WORK/err.txt"
+  fi
+}
+batch() {  # ARGS...: one run in $WORK/run; $rc its status, out.txt and err.txt its output without CR
+  rc=0
+  (cd "$WORK/run" && eval "$CMD" '"$@"') > "$WORK/raw.txt" 2> "$WORK/err.txt" || rc=$?
+  tr -d '\r' < "$WORK/raw.txt" > "$WORK/out.txt"
+}
+sample_in() {  # FOLDER NAME: FOLDER holds NAME.obj and NAME_tex0-2.bmp with the sample's bytes
+  sed "s/out/$2/" "$EXPECTED/demo.sha256" | (cd "$1" && sha256sum -c)
+}
+lines() {  # the result lines and the summary's head, as one text
+  sed -n 's/^\(ok\|FAILED\) \([^ ]*\).*/\1 \2/p; s/^\([0-9]* models: [^;]*\);.*/\1/p' "$WORK/out.txt"
+}
+expect_lines() { [ "$(lines)" = "$1" ]; }
+
+# A folder as a modder has it: a name with a blank, one beyond ASCII, a corrupt model.
+rm -rf "$WORK/run" && mkdir -p "$WORK/run/models/sub" && cd "$WORK/run"
+cp "$SAMPLE" "models/a b.qm"; cp "$SAMPLE" "models/sub/ведьма.QM"
+head -c 2400 "$SAMPLE" > models/bad.qm
+sep=/; [ "$WINDOWS" -eq 1 ] && sep='\'
+batch models
+check "folder: status 1" [ "$rc" -eq 1 ]
+check "folder: a line per model, in order, and the summary" expect_lines "ok models${sep}a
+FAILED models${sep}bad.qm
+ok models${sep}sub${sep}ведьма.QM
+3 models: 2 converted, 1 failed, 0 with nothing found"
+check "folder: the corrupt model's reason, indented" grep -q '^    Error: could not write models.bad_tex2.bmp: texture N3 has pixel data past the end of the model file$' "$WORK/out.txt"
+check "folder: outputs beside a name with a blank" sample_in models "a b"
+check "folder: outputs beside a name beyond ASCII" sample_in models/sub "ведьма"
+check "folder: nothing on standard error" [ ! -s "$WORK/err.txt" ]
+
+batch -j 2 -o "export" models
+check "-o: status 1" [ "$rc" -eq 1 ]
+check "-o: the tree mirrored" sample_in export/sub "ведьма"
+check "-o: the same bytes as beside" cmp export/bad.obj models/bad.obj
+
+batch nothere
+check "usage error: status 2" [ "$rc" -eq 2 ]
+check "usage error: one line on standard error" [ "$(tr -d '\r' < "$WORK/err.txt")" = "qmbatch: no such file or folder: nothere" ]
+batch --version
+check "--version" grep -qx 'qmbatch [0-9]*\.[0-9]*\.[0-9]*' "$WORK/out.txt"
+
+if [ "$WINDOWS" -eq 1 ]; then
+  # Arguments beyond the code page arrive whole: they are read as wide characters.
+  rm -rf "$WORK/run" && mkdir -p "$WORK/run/модели" && cd "$WORK/run" && cp "$SAMPLE" "модели/демо.qm"
+  batch модели
+  check "Cyrillic argument: status 0" [ "$rc" -eq 0 ]
+  check "Cyrillic argument: outputs" sample_in модели демо
+
+  # Dropped onto the icon: Explorer starts it with the paths and a console window of
+  # its own, which must stay until Enter (Wine gives a pseudo-terminal a console).
+  if command -v script > /dev/null 2>&1; then
+    rm -rf "$WORK/run" && mkdir -p "$WORK/run/drop" && cd "$WORK/run" && cp "$SAMPLE" "drop/hero.qm"
+    drop="Z:$(pwd | tr / '\\')\\drop"
+    mkfifo "$WORK/keys"
+    script -qc "$CMD '$drop'" /dev/null < "$WORK/keys" > "$WORK/raw.txt" 2>&1 &
+    exec 3> "$WORK/keys"
+    n=0
+    while ! grep -q 'Press Enter to exit' "$WORK/raw.txt" && [ $n -lt 300 ]; do sleep 0.1; n=$((n + 1)); done
+    sleep 0.5
+    check "dropped folder: waits for Enter" kill -0 $!
+    printf '\r' >&3
+    exec 3>&-
+    wait
+    check "dropped folder: converted beside itself" sample_in drop hero
+    check "dropped folder: the summary shown" grep -q '1 models: 1 converted, 0 failed' "$WORK/raw.txt"
+  fi
+fi
+
+echo "batch smoke: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
