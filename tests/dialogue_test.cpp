@@ -309,6 +309,7 @@ TEST_F(Dialogue, AnInterruptLeavesNoTemporaryFileAndKeepsTheEarlierOutput) {
     EXPECT_EXIT(
         {
             static TempSlot Pending;
+            std::signal(SIGINT, SIG_DFL);
             HandleInterrupts(&Pending, 1);
             OutputFile File(Path("x.obj"), {nullptr, nullptr, &Pending});
             File.Stream() << "half";
@@ -324,6 +325,7 @@ TEST_F(Dialogue, AFirstInterruptOnlyAsksToStopWhenTheProgramCanStopByItself) {
         {
             static TempSlot Pending;
             static std::atomic<bool> Stop{false};
+            std::signal(SIGINT, SIG_DFL);
             HandleInterrupts(&Pending, 1, &Stop);
             OutputFile File(Path("x.obj"), {nullptr, nullptr, &Pending});
             std::raise(SIGINT);
@@ -332,4 +334,16 @@ TEST_F(Dialogue, AFirstInterruptOnlyAsksToStopWhenTheProgramCanStopByItself) {
         },
         testing::KilledBySignal(SIGINT), "");
     EXPECT_EQ(Files(), std::vector<std::string>{"x.obj"});
+}
+
+TEST(Interrupts, AnInterruptThatTheProgramWasStartedToIgnoreStaysIgnored) {
+    EXPECT_EXIT(
+        {
+            static TempSlot Pending;
+            std::signal(SIGINT, SIG_IGN);
+            HandleInterrupts(&Pending, 1);
+            std::raise(SIGINT);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
 }

@@ -28,6 +28,8 @@ void HandleInterrupts(TempSlot* Slots, size_t Count, std::atomic<bool>* Stop) {
     Slots_ = Slots;
     Count_ = Count;
     Stop_ = Stop;
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    // A signal that the program was started to ignore (as a shell without job
+    // control starts background commands) stays ignored, as Unix tools do.
+    for (const int Signal : {SIGINT, SIGTERM})
+        if (std::signal(Signal, OnSignal) == SIG_IGN) std::signal(Signal, SIG_IGN);
 }

@@ -13,5 +13,6 @@
 // ends the process as the signal asks. With Stop, the first SIGINT only sets
 // *Stop, so that the program can finish what it is doing and stop starting
 // new work; a second SIGINT, or SIGTERM, ends the process as above.
-// The slots and Stop must live until the process ends.
+// A signal that the process was started to ignore stays ignored. The slots
+// and Stop must live until the process ends.
 void HandleInterrupts(TempSlot* Slots, size_t Count, std::atomic<bool>* Stop = nullptr);

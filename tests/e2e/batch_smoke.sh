@@ -63,6 +63,29 @@ check "usage error: one line on standard error" [ "$(tr -d '\r' < "$WORK/err.txt
 batch --version
 check "--version" grep -qx 'qmbatch [0-9]*\.[0-9]*\.[0-9]*' "$WORK/out.txt"
 
+# Ctrl-C: the models in flight finish, no temporary or cut file is left, the
+# summary so far is printed, and the status is 130.
+if [ "$WINDOWS" -eq 0 ]; then
+  rm -rf "$WORK/run" && mkdir -p "$WORK/run/many" && cd "$WORK/run"
+  cp "$SAMPLE" many/0.qm
+  seq 1 2999 | (cd many && xargs -I{} ln 0.qm {}.qm)
+  : > "$WORK/out.txt"
+  # A script starts background commands with SIGINT ignored, which the program
+  # keeps; env gives it back, as a terminal would. exec, so that the signal
+  # goes to the program, not to a shell.
+  (eval "exec env --default-signal=INT $CMD -j 2 many") > "$WORK/out.txt" 2> "$WORK/err.txt" &
+  pid=$!
+  n=0
+  while [ ! -s "$WORK/out.txt" ] && [ $n -lt 300 ]; do sleep 0.01; n=$((n + 1)); done
+  kill -INT $pid
+  rc=0; wait $pid || rc=$?
+  check "Ctrl-C: status 130" [ "$rc" -eq 130 ]
+  check "Ctrl-C: the summary says so" grep -q '; interrupted, [0-9]* models* not started$' "$WORK/out.txt"
+  check "Ctrl-C: no temporary file left" [ -z "$(find many -name '~qm*')" ]
+  check "Ctrl-C: every OBJ written is whole" sh -c "for f in many/*.obj; do cmp -s \"\$f\" many/0.obj || exit 1; done"
+  check "Ctrl-C: an OBJ for each model listed" [ "$(ls many/*.obj | wc -l)" -eq "$(grep -c '^ok ' "$WORK/out.txt")" ]
+fi
+
 if [ "$WINDOWS" -eq 1 ]; then
   # Arguments beyond the code page arrive whole: they are read as wide characters.
   rm -rf "$WORK/run" && mkdir -p "$WORK/run/модели" && cd "$WORK/run" && cp "$SAMPLE" "модели/демо.qm"
