@@ -249,3 +249,13 @@ TEST_F(Batch, ASavePathPastTheLimitGetsTheInteractiveRunsReason) {
     EXPECT_EQ(Run({"-o", Path(std::string(250, 'o')), Path("m")}), 1);
     EXPECT_THAT(Out, HasSubstr("\n    Error: the save file path is longer than 255 characters\n"));
 }
+
+TEST_F(Batch, AnOutputNameWithATildeIsComparedWithEveryModel) {
+    // A Windows short name such as MODEL~1.OBJ may stand for any long name; a link stands in.
+    Put("model.qm", Demo);
+    fs::create_symlink(Path("model.qm"), Path("MODEL~1.OBJ"));
+    ProtectedFiles Models;
+    Models.Add(Path("model.qm"));
+    EXPECT_EQ(Models.Match(Path("MODEL~1.OBJ")), Path("model.qm"));
+    EXPECT_EQ(Models.Match(Path("model.obj")), "");
+}

@@ -27,12 +27,22 @@ std::string SystemReason(const char* Otherwise) {
 void ProtectedFiles::Add(const std::string& Path) { ByName_[LowerName(Path)].push_back(Path); }
 
 std::string ProtectedFiles::Match(const std::string& Output) const {
-    const auto Found = ByName_.find(LowerName(Output));
-    if (Found == ByName_.end()) return "";
     std::error_code Error;
-    for (const std::string& Path : Found->second)
-        if (fs::equivalent(Utf8Path(Output), Utf8Path(Path), Error)) return Path;
-    return "";
+    const auto Same = [&](const std::vector<std::string>& Paths) {
+        for (const std::string& Path : Paths)
+            if (fs::equivalent(Utf8Path(Output), Utf8Path(Path), Error)) return Path;
+        return std::string();
+    };
+    const std::string Name = LowerName(Output);
+    // A name with a tilde may be a Windows short name (HERO~1.OBJ), which can
+    // stand for any long name: then every protected file is compared.
+    if (Name.find('~') != std::string::npos) {
+        for (const auto& Entry : ByName_)
+            if (std::string Path = Same(Entry.second); !Path.empty()) return Path;
+        return "";
+    }
+    const auto Found = ByName_.find(Name);
+    return Found == ByName_.end() ? "" : Same(Found->second);
 }
 
 OutputFile::OutputFile(std::string FinalName, const OutputPolicy& Policy)
