@@ -329,11 +329,23 @@ TEST_F(Dialogue, AFirstInterruptOnlyAsksToStopWhenTheProgramCanStopByItself) {
             HandleInterrupts(&Pending, 1, &Stop);
             OutputFile File(Path("x.obj"), {nullptr, nullptr, &Pending});
             std::raise(SIGINT);
+            EndIfSignalled();  // the first one only asks to stop
             if (!Stop.load() || !File.Commit()) std::exit(3);
+            OutputFile Next(Path("y.obj"), {nullptr, nullptr, &Pending});
             std::raise(SIGINT);
+            EndIfSignalled();
+            std::exit(4);
         },
         testing::KilledBySignal(SIGINT), "");
     EXPECT_EQ(Files(), std::vector<std::string>{"x.obj"});
+}
+
+TEST(Interrupts, NoTemporaryFileIsCreatedOnceTheProgramIsEnding) {
+    TempSlot Pending;
+    Pending.Now = TempSlot::Closed;
+    OutputFile File(testing::TempDir() + "closed.obj", {nullptr, nullptr, &Pending});
+    EXPECT_FALSE(File.IsOpen());
+    EXPECT_EQ(File.Reason(), "the program is ending");
 }
 
 TEST(Interrupts, AnInterruptThatTheProgramWasStartedToIgnoreStaysIgnored) {

@@ -207,6 +207,7 @@ Totals Report(Batch& B, std::ostream& Out, std::ostream& Err, bool Quiet) {
             Printed++;
         }
         if (Any) Out.flush();
+        if (B.Host.Poll != nullptr) B.Host.Poll();
         if (WorkersGone) break;
         if (Clock::now() - LastDraw > std::chrono::milliseconds(100)) {
             Line.Draw(Printed, B.Jobs.size(), BytesDone, B.Jobs[B.Latest.load()].Model);

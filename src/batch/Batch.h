@@ -49,11 +49,13 @@ std::string PlanBatch(const BatchOptions& Options, std::vector<BatchJob>& Jobs);
 
 // What the program lends the batch: the flag that Ctrl-C sets, the slots
 // where the conversions publish their temporary files (one per job at once,
-// at least MaxJobs), and whether a progress line may be drawn on Err.
+// at least MaxJobs), whether a progress line may be drawn on Err, and what to
+// call between prints (the program's EndIfSignalled).
 struct BatchHost {
     const std::atomic<bool>* Stop = nullptr;
     TempSlot* Slots = nullptr;
     bool Progress = false;
+    void (*Poll)() = nullptr;  // called often by the thread that prints, which writes no file
 };
 
 // Runs the batch that Arguments ask for. Standard output (Out) gets one

@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
             << "Drop model files or folders onto qmbatch.exe, or run qmbatch --help in a console."
             << std::endl;
     } else {
-        Status =
-            RunBatch(Arguments, Out, ConsoleError(), {&Stop, Slots, StandardErrorIsTerminal()});
+        Status = RunBatch(Arguments, Out, ConsoleError(),
+                          {&Stop, Slots, StandardErrorIsTerminal(), EndIfSignalled});
     }
     if (OwnWindow) {
         Out << std::endl << "Press Enter to exit" << std::endl;

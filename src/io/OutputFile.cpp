@@ -68,11 +68,14 @@ OutputFile::OutputFile(std::string FinalName, const OutputPolicy& Policy)
         const fs::path Candidate = Path.parent_path() / Name;
         if (fs::exists(Candidate, Error)) continue;
         Temp_ = Utf8Text(Candidate);
-        Publish(true);
+        if (!Claim()) {
+            Fail("the program is ending");
+            return;
+        }
         errno = 0;
         Stream_.open(Candidate, std::ios::out | std::ios::binary | std::ios::trunc);
+        Created(Stream_.is_open());
         if (!Stream_.is_open()) {
-            Publish(false);
             Fail(SystemReason("cannot create a file in its folder"));
             return;
         }
@@ -88,19 +91,33 @@ OutputFile::~OutputFile() {
     }
 }
 
-void OutputFile::Publish(bool Pending) {
+bool OutputFile::Claim() {
     TempSlot* Slot = Policy_.Pending;
-    if (Slot == nullptr) return;
-    // The name is complete before the slot says it is there.
-    Slot->Busy.store(false);
-    if (!Pending || Temp_.size() >= sizeof Slot->Name) return;
+    if (Slot == nullptr) return true;
+    // A name past the slot's size (past every system's path limit) goes unpublished.
+    if (Temp_.size() >= sizeof Slot->Name) return true;
+    // The name is written while the slot is idle, when nothing reads it.
+    if (Slot->Now.load() != TempSlot::Idle) return false;
     std::memcpy(Slot->Name, Temp_.c_str(), Temp_.size() + 1);
-    Slot->Busy.store(true);
+    int Expected = TempSlot::Idle;
+    return Slot->Now.compare_exchange_strong(Expected, TempSlot::Creating);
+}
+
+void OutputFile::Created(bool Exists) {
+    // Only this writer leaves Creating, so a plain store is enough.
+    if (Policy_.Pending != nullptr)
+        Policy_.Pending->Now.store(Exists ? TempSlot::Held : TempSlot::Idle);
+}
+
+void OutputFile::Release() {
+    if (Policy_.Pending == nullptr) return;
+    int Expected = TempSlot::Held;
+    Policy_.Pending->Now.compare_exchange_strong(Expected, TempSlot::Idle);
 }
 
 void OutputFile::Discard() {
     std::remove(Temp_.c_str());
-    Publish(false);
+    Release();
 }
 
 bool OutputFile::Fail(const std::string& Why) {
@@ -133,7 +150,7 @@ bool OutputFile::Commit() {
         NameRefused_ = true;
         return Fail(Error.message());
     }
-    Publish(false);
+    Release();
     if (Policy_.Written != nullptr && Size > 0) *Policy_.Written += Size;
     return true;
 }

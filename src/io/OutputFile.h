@@ -29,11 +29,18 @@ private:
     std::unordered_map<std::string, std::vector<std::string>> ByName_;
 };
 
-// Where an output publishes the temporary file it is writing, so that a
-// program's signal handler can remove it before the process ends. One
-// conversion writes it; a handler may read it at any moment.
+// Where an output publishes the temporary file it is writing, so that the
+// program can remove it when a signal ends the process. One conversion at a
+// time writes through a slot; the program may close it at any moment, from a
+// signal handler or from another thread:
+// - Idle: no temporary file; Name may be rewritten;
+// - Creating: the file Name is being created; it exists once the slot leaves
+//   this state, which happens on the writer's own thread without waiting;
+// - Held: the file Name may exist;
+// - Closed: the program is ending; no temporary file is created any more.
 struct TempSlot {
-    std::atomic<bool> Busy{false};
+    enum State : int { Idle, Creating, Held, Closed };
+    std::atomic<int> Now{Idle};
     char Name[4096] = {};
 };
 
@@ -50,7 +57,8 @@ struct OutputPolicy {
 // ("~qm" and hex digits, never longer than the final file name, so any name
 // that fits as the final one fits as the temporary one). Commit() closes it
 // and renames it over the final name; until then an earlier file of that name
-// is untouched, and a failed or abandoned file is removed. Files are written
+// is untouched, and a failed or abandoned file is removed. While it exists,
+// its name is published in the policy's slot (TempSlot). Files are written
 // in binary mode: LF line ends on every platform.
 class OutputFile {
 public:
@@ -77,8 +85,13 @@ public:
 
 private:
     bool Fail(const std::string& Why);
-    // Publishes Temp_ in the policy's slot, or withdraws it.
-    void Publish(bool Pending);
+    // Claims the policy's slot for Temp_ before the file is created; false
+    // when the slot is closed.
+    bool Claim();
+    // Sets the slot from Creating to Held (the file exists) or back to Idle.
+    void Created(bool Exists);
+    // Withdraws Temp_ from the slot once the file is gone or renamed.
+    void Release();
     // Removes the temporary file.
     void Discard();
 

@@ -84,6 +84,13 @@ if [ "$WINDOWS" -eq 0 ]; then
   check "Ctrl-C: no temporary file left" [ -z "$(find many -name '~qm*')" ]
   check "Ctrl-C: every OBJ written is whole" sh -c "for f in many/*.obj; do cmp -s \"\$f\" many/0.obj || exit 1; done"
   check "Ctrl-C: an OBJ for each model listed" [ "$(ls many/*.obj | wc -l)" -eq "$(grep -c '^ok ' "$WORK/out.txt")" ]
+
+  # A reader that goes away (| head) ends the run as it ends Unix tools, with
+  # no temporary file left.
+  rm -f many/*.obj many/*.bmp
+  (eval "$CMD -j 2 many"; echo $? > "$WORK/status") | head -n 1 > /dev/null
+  check "closed pipe: ended by SIGPIPE" [ "$(cat "$WORK/status")" -eq 141 ]
+  check "closed pipe: no temporary file left" [ -z "$(find many -name '~qm*')" ]
 fi
 
 if [ "$WINDOWS" -eq 1 ]; then
