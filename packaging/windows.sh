@@ -59,6 +59,7 @@ fi
 
 if [ "$(cat "$SQUISH/prefix/VERSION" 2>/dev/null)" != "$SQUISH_VERSION" ]; then
   rm -rf "$SQUISH/src" "$SQUISH/build" "$SQUISH/prefix"
+  mkdir -p "$SQUISH"
   # OpenMP only speeds up compression, which the tool never calls.
   if ! { dpkg-source -x "$DSC" "$SQUISH/src" &&
          cmake -S "$SQUISH/src" -B "$SQUISH/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
