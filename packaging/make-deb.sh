@@ -27,8 +27,10 @@ export SOURCE_DATE_EPOCH  # dpkg-deb dates the archive's members with it
 arch=$(dpkg --print-architecture)
 maintainer=$(sed -n 's/^Maintainer: //p' "$ROOT/packaging/control.in")
 
-stage=$BUILD/deb
-rm -rf "$stage" "$BUILD"/qmextract_*.deb
+# The package's tree, where dpkg-shlibdeps expects it: debian/<package>/ beside a debian/control.
+work=$BUILD/deb
+stage=$work/debian/qmextract
+rm -rf "$work" "$BUILD"/qmextract_*.deb
 DESTDIR=$stage cmake --install "$BUILD" > /dev/null
 doc=$stage/usr/share/doc/qmextract
 programs=$(cd "$stage" && find usr/bin -type f | LC_ALL=C sort)  # names without blanks
@@ -82,12 +84,10 @@ find "$stage" -type d -exec chmod 0755 {} +
 find "$stage" -type f -exec chmod 0644 {} +
 for p in $programs; do chmod 0755 "$stage/$p"; done
 
-# dpkg-shlibdeps wants to run beside a debian/control.
-shlib=$BUILD/deb-shlibdeps
-rm -rf "$shlib" && mkdir -p "$shlib/debian" && : > "$shlib/debian/control"
+printf 'Source: qmextract\n\nPackage: qmextract\nArchitecture: any\n' > "$work/debian/control"
 set --
-for p in $programs; do set -- "$@" "$stage/$p"; done
-depends=$(cd "$shlib" && dpkg-shlibdeps -O "$@" | sed -n 's/^shlibs:Depends=//p')
+for p in $programs; do set -- "$@" "debian/qmextract/$p"; done
+depends=$(cd "$work" && dpkg-shlibdeps -O "$@" | sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || fail "dpkg-shlibdeps found no dependencies"
 # Installed-Size as dpkg-gencontrol counts it: KiB per file, rounded up, and 1 per
 # folder, from the sizes of the files alone (du would count the file system's blocks).
