@@ -79,6 +79,7 @@ awk -v who="$maintainer" '
   END { trailer() }
 ' "$ROOT/CHANGELOG.md" | gzip -9n > "$doc/changelog.gz"
 
+mkdir "$stage/DEBIAN"  # also what tells dpkg-shlibdeps that the tree is a package's
 # Modes as dpkg expects them, whatever the umask.
 find "$stage" -type d -exec chmod 0755 {} +
 find "$stage" -type f -exec chmod 0644 {} +
@@ -94,11 +95,9 @@ depends=$(cd "$work" && dpkg-shlibdeps -O "$@" | sed -n 's/^shlibs:Depends=//p')
 size=$(cd "$stage" && find usr -printf '%y %s\n' |
   awk '$1 == "f" { kib += int(($2 + 1023) / 1024); next } { kib += 1 } END { print kib }')
 
-mkdir "$stage/DEBIAN"
 sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@SIZE@/$size/" -e "s/@DEPENDS@/$depends/" \
   "$ROOT/packaging/control.in" > "$stage/DEBIAN/control"
 (cd "$stage" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$stage/DEBIAN/md5sums"
-chmod 0755 "$stage/DEBIAN"
 chmod 0644 "$stage/DEBIAN/control" "$stage/DEBIAN/md5sums"
 find "$stage" -exec touch --no-dereference --date="@$SOURCE_DATE_EPOCH" {} +
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$BUILD/qmextract_${version}_$arch.deb"
