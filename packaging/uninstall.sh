@@ -1,17 +1,48 @@
 #!/bin/sh
-# Removes what `make install` put down: uninstall.sh MANIFEST removes every file
-# that CMake listed in MANIFEST (install_manifest.txt), then the tool's own doc
-# folder and its subfolders where they are left empty. Shared folders (bin,
-# man1, ...) stay.
+# Removes what the last `make install` of a build wrote: [DESTDIR=<folder>] uninstall.sh BUILD
+#
+# Reads BUILD/install-record.txt (written by install.sh) and removes every file listed
+# there, then the folders that install created, where they are left empty. It removes
+# nothing at all when DESTDIR is not the one that install used, when a listed file is
+# not the one install wrote (its SHA-256 differs) or when a Debian package owns it.
 set -eu
-manifest=$1
-[ -f "$manifest" ] || { echo "uninstall: no $manifest, so nothing was installed from this build" >&2; exit 1; }
-while IFS= read -r f || [ -n "$f" ]; do  # the last line has no line end
+BUILD=${1%/}
+record=$BUILD/install-record.txt
+fail() { echo "uninstall: $*; nothing removed" >&2; exit 1; }
+[ -f "$record" ] || fail "no make install of $BUILD/ is recorded ($record)"
+
+destdir=${DESTDIR:-}
+case $destdir in
+  '' | /*) ;;
+  *) destdir=$PWD/$destdir ;;
+esac
+destdir=${destdir%/}
+recorded=$(sed -n 's/^# destdir //p' "$record")
+[ "$recorded" = "$destdir" ] ||
+  fail "the last make install of $BUILD/ went to DESTDIR=${recorded:-(none)}, not DESTDIR=${destdir:-(none)}"
+
+# Every listed file that is still there must be the one install wrote.
+grep -v '^#' "$record" | while IFS= read -r line; do
+  sum=${line%% *}
+  f=${line#*  }
+  if [ -e "$f" ] || [ -L "$f" ]; then
+    [ "$(sha256sum < "$f" 2>/dev/null | cut -d ' ' -f 1)" = "$sum" ] ||
+      fail "$f is not the file make install wrote (changed or replaced since)"
+    if [ -z "$destdir" ] && command -v dpkg-query > /dev/null; then
+      owner=$(dpkg-query -S "$f" 2>/dev/null | sed -n 's/^\([^:]*\): \/.*/\1/p' | head -n 1)
+      [ -z "$owner" ] || fail "$f belongs to the Debian package $owner"
+    fi
+  fi
+done
+
+grep -v '^#' "$record" | while IFS= read -r line; do
+  f=${line#*  }
   if [ -e "$f" ] || [ -L "$f" ]; then
     rm -f "$f"
     echo "removed $f"
   fi
-done < "$manifest"
-sed -n 's|^\(.*/doc/qmextract\)/.*|\1|p' "$manifest" | sort -u | while IFS= read -r doc; do
-  if [ -d "$doc" ]; then find "$doc" -depth -type d -empty -delete; fi
 done
+sed -n 's/^# folder //p' "$record" | while IFS= read -r d; do
+  if [ -d "$d" ] && rmdir "$d" 2> /dev/null; then echo "removed $d/"; fi
+done
+rm -f "$record"

@@ -13,7 +13,6 @@
 #include "app/Convert.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
-#include "qm_version.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ bool AskPath(AnswerReader& Answers, std::ostream& Out, bool Model, char* Dest, s
 
 void PrintBanner(std::ostream& Out) {
     Out << "Quennmire Model Extractor" << std::endl
-        << "Ver " QM_VERSION_SHORT << std::endl
+        << "Ver 1.5" << std::endl  // the dialogue's own text, not the release's number
         << "qmextract: an open extractor for Quennmire model files" << std::endl
         << "Written by the qmextract project team" << std::endl
         << "Contact: qmextract-team@users.noreply.example" << std::endl

@@ -2,6 +2,9 @@
 #include "app/Interrupts.h"
 #include "app/Platform.h"
 #include "app/Run.h"
+#include "qm_version.h"
+
+QM_PROGRAM("qmextract");
 
 int main() {
     // The temporary file being written, which an interrupt removes.

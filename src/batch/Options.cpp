@@ -6,6 +6,8 @@
 #include "batch/Batch.h"
 #include "qm_version.h"
 
+QM_PROGRAM("qmbatch");
+
 int ParseBatchArguments(const std::vector<std::string>& Arguments, BatchOptions& Options,
                         std::ostream& Out, std::ostream& Err) {
     CLI::App App{
@@ -41,7 +43,7 @@ int ParseBatchArguments(const std::vector<std::string>& Arguments, BatchOptions&
         return 2;
     }
     if (Version) {
-        Out << "qmbatch " QM_VERSION << std::endl;
+        Out << qm_program_version << std::endl;
         return 0;
     }
     if (Options.Paths.empty()) {
