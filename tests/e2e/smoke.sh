@@ -116,7 +116,7 @@ sample_session "second run into the same path" .
 
 # The batch recipe in README.md is packaging/convert.bat, as shipped.
 same_recipe() {
-  awk '/^```bat$/ { on = 1; next } /^```$/ { on = 0 } on && /^@echo off/ { shown = 1 } on && shown' \
+  awk '/^```bat$/ { on = 1; next } /^```$/ { on = shown = 0 } on && /^@echo off/ { shown = 1 } shown' \
     "$HERE/../../README.md" | diff - "$HERE/../../packaging/convert.bat"
 }
 check "README.md holds packaging/convert.bat" same_recipe
