@@ -4,7 +4,7 @@
 # changelog, README and sample model, and for every program in /usr/bin its man page
 # and the line "<program> <version>" that `strings` finds; the binary unpacked from
 # it (dpkg -x) extracts the unpacked sample from another folder and passes the
-# end-to-end smoke test.
+# end-to-end smoke tests.
 set -eu
 HERE=$(cd "$(dirname "$0")" && pwd)
 deb=$1
@@ -44,3 +44,4 @@ mkdir "$root/elsewhere"
   sha256sum --quiet -c "$HERE/../tests/e2e/expected/demo.sha256") || fail "the unpacked sample was not extracted as expected"
 echo "package: the unpacked binary extracts the unpacked sample from another folder"
 sh "$HERE/../tests/e2e/smoke.sh" "$root/unpacked/usr/bin/qmextract"
+sh "$HERE/../tests/e2e/batch_smoke.sh" "$root/unpacked/usr/bin/qmbatch"
