@@ -64,7 +64,7 @@ deps:
 # tool; the man page names the sample's folder under it.
 configure:
 	$(call need,$(TOOL_PACKAGES),deps)
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=$(WERROR) \
+	cmake --preset default -B $(BUILD) -DQM_WERROR=$(WERROR) \
 	  $(if $(PREFIX),-DCMAKE_INSTALL_PREFIX=$(PREFIX))
 
 build: configure
@@ -83,8 +83,7 @@ test: build
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan-test:
 	$(call need,$(PACKAGES),deps)
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQM_WERROR=$(WERROR) -DQM_SANITIZE=ON \
-	  -DQM_BENCH=OFF
+	cmake --preset asan -B $(ASAN_BUILD) -DQM_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
@@ -171,9 +170,7 @@ BUILDFLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 
 package-build:
 	$(call need,$(TOOL_PACKAGES) dpkg-dev,deps)
-	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DQM_WERROR=OFF \
-	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
-	  -DCMAKE_INSTALL_PREFIX=/usr \
+	cmake --preset package -B $(PKG_BUILD) \
 	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)"
 	cmake --build $(PKG_BUILD) -j $(JOBS)

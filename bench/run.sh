@@ -9,7 +9,7 @@ BUILD=build-release
 RUN=(nice)
 command -v taskset > /dev/null && RUN+=(taskset -c "${QM_BENCH_CPU:-0}")
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQM_TESTS=OFF > /dev/null
+cmake --preset release -B "$BUILD" > /dev/null
 nice cmake --build "$BUILD" -j 2 --target qmextract qmbench make_big_model copy_floor
 "${RUN[@]}" "$BUILD/bench/qmbench" --benchmark_repetitions=10 \
     --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \

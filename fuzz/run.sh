@@ -22,12 +22,8 @@ if [ -z "$CXX_FUZZ" ]; then
   exit 2
 fi
 
-GENERATOR=()
-if command -v ninja >/dev/null 2>&1; then GENERATOR=(-G Ninja); fi
-
 echo "== Building the fuzz targets with $CXX_FUZZ into $BUILD"
-cmake -S "$ROOT" -B "$BUILD" "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER="$CXX_FUZZ" -DQM_FUZZ=ON -DQM_TESTS=OFF -DQM_BENCH=OFF >/dev/null
+(cd "$ROOT" && cmake --preset fuzz -B "$BUILD" -DCMAKE_CXX_COMPILER="$CXX_FUZZ" >/dev/null)
 cmake --build "$BUILD" --target fuzz_model fuzz_answers -j 2
 
 WORK="$(mktemp -d "${TMPDIR:-/tmp}/qmfuzz-run.XXXXXX")"

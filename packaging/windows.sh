@@ -74,7 +74,6 @@ fi
 
 SOURCE_DATE_EPOCH="$("$ROOT/packaging/source-date-epoch.sh")"
 export SOURCE_DATE_EPOCH  # the linker's PE time stamp
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
-  -DCMAKE_BUILD_TYPE=Release -DQM_WERROR="${WERROR:-OFF}" -DQM_TESTS=OFF -DQM_BENCH=OFF \
-  -DSQUISH_INCLUDE_DIR="$SQUISH/prefix/include" -DSQUISH_LIBRARY="$SQUISH/prefix/lib/libsquish.a" > /dev/null
+(cd "$ROOT" && cmake --preset windows -B "$BUILD" -DQM_WERROR="${WERROR:-OFF}" \
+  -DSQUISH_INCLUDE_DIR="$SQUISH/prefix/include" -DSQUISH_LIBRARY="$SQUISH/prefix/lib/libsquish.a" > /dev/null)
 cmake --build "$BUILD" -j "$JOBS"
