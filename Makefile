@@ -9,7 +9,7 @@ WERROR     ?= OFF
 VERSION    := $(shell sed -n 's/^project(qmextract VERSION \([^ )]*\).*/\1/p' CMakeLists.txt)
 # What the tool alone needs to build; what the tests, benchmarks and fuzzing add; what the
 # layout check, the benchmarks' memory figures and the Debian package and its check add.
-TOOL_PACKAGES := cmake ninja-build g++ make libsquish-dev
+TOOL_PACKAGES := cmake ninja-build g++ make libsquish-dev libcli11-dev
 PACKAGES      := $(TOOL_PACKAGES) clang libgtest-dev libbenchmark-dev libclang-rt-14-dev
 DEV_PACKAGES  := clang-format time dpkg-dev lintian
 
@@ -127,7 +127,7 @@ format:
 # Windows: build-windows/qmextract.exe, cross-built with mingw-w64, packed into
 # build-windows/qmextract-<version>-win64.zip and run from the zip under Wine.
 WIN_BUILD    ?= build-windows
-WIN_PACKAGES := cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine64 python3
+WIN_PACKAGES := cmake ninja-build dpkg-dev g++-mingw-w64-x86-64 wine64 python3 libcli11-dev
 WINE         ?= $(firstword $(wildcard /usr/lib/wine/wine64) wine64)
 WINESERVER   ?= $(firstword $(wildcard /usr/lib/wine/wineserver64) wineserver)
 # Headless Wine with a private prefix; a UTF-8 locale lets Wine keep non-ASCII file names.

@@ -4,29 +4,15 @@
 #include <istream>
 #include <string>
 
-// Reads answers from In, one line at a time, as people hand paths over:
-// typed, pasted, quoted by a file manager, from a file or a pipe.
-//
-// - Blank lines before an answer are skipped without a new prompt.
-// - An answer that starts with a double or a single quote is read up to the
-//   matching closing quote, blanks included; the quotes are not part of the
-//   name. Right after a closing quote the answer may go on: another quoted
-//   piece, \' for a single quote (as file managers quote 'it'\''s.qm'), or
-//   plain characters, up to the next blank. A name that really starts with a
-//   quote is given inside the other kind of quote ("'name.qm").
-// - An unquoted model path is the shortest run of the line's words that names
-//   a regular file, else the whole line (so a mistyped name or a folder is
-//   reported as typed); what follows it stays for the save path (a model path
-//   and a save path may share a line).
-// - An unquoted save path is the rest of its line, trailing blanks dropped, so
-//   a path through folders with blanks is never cut at a blank.
-// - Input that starts with a UTF-8 byte-order mark has it skipped; input that
-//   starts with a UTF-16 byte-order mark (either order), or without one with
-//   an ASCII character and a zero byte in either order, is read as UTF-16 and
-//   handed on as UTF-8. Where the host names files in UTF-16 (Windows), a line
-//   that is not UTF-8 is decoded from the console's or the system's code page.
-// - A line keeps at most MaxLine bytes; an answer that reaches a dropped part
-//   is too long.
+// Reads answers from In, one line at a time, by the rules that
+// docs/answers.md gives users: blank lines skipped; quoted answers up to the
+// closing quote, with \' after a closing quote; an unquoted model path as the
+// shortest run of the line's words that names a regular file, else the whole
+// line; an unquoted save path as the rest of the line; byte-order marks and
+// UTF-16 (with or without a mark) handed on as UTF-8; on Windows a line that
+// is not UTF-8 decoded from the console's or the system's code page.
+// A line keeps at most MaxLine bytes; an answer that reaches a dropped part
+// is too long.
 class AnswerReader {
 public:
     static constexpr size_t MaxLine = 64 * 1024;
