@@ -89,31 +89,46 @@ std::string Utf16Big(const std::string& Text) {
 
 }  // namespace
 
-TEST_F(Dialogue, EarlyErrorsBlankLinesThePauseAndTheLongestPath) {
+TEST_F(Dialogue, AModelPathThatCannotBeReadEndsTheRunWithItsReason) {
     const std::pair<std::string, std::string> Cases[] = {
         {"", "Error: input ended before a model path was given"},
         {Dir.string() + "\nx\n", "Error: model file " + Dir.string() + " is a folder"},
         {"/dev/zero\nx\n", "Error: model file /dev/zero is not a regular file"},
         {Path("huge") + "\nx\n", "Error: model file " + Path("huge") + " is larger than 2 GiB"},
         {"\" m\"\nx\n", "Error: cannot open model file \" m\": No such file or directory"},
-        {Path("m") + "\nab\ncd",
+        {Path("m") + "\nx\n",
          "Error: cannot open model file " + Path("m") + ": No such file or directory"}};
     WriteFileBytes(Path("huge"), {});
     fs::resize_file(Path("huge"), uint64_t{1} << 31);  // sparse: no disk space taken
     for (const auto& [Input, Line] : Cases)
         EXPECT_EQ(Run(Input, 1), Banner + "\n" + Line + "\n" + Pause);
-    EXPECT_EQ(Left, "cd");  // the pause waited for one line of its own
     fs::remove(Path("huge"));
     EXPECT_TRUE(Files().empty());
-    // The model and the save path on one line, blank lines before each; the pause drops the
-    // rest of the save path's line and waits for a fresh line.
+}
+
+TEST_F(Dialogue, ThePauseAfterAnErrorWaitsForALineOfItsOwn) {
+    Run(Path("m") + "\nab\ncd", 1);
+    EXPECT_EQ(Left, "cd");
+}
+
+TEST_F(Dialogue, BlankLinesBeforeEachAnswerAreSkippedAndThePauseDropsTheRestOfTheLine) {
     EXPECT_EQ(Run("\n\n" + Sample + " \n\n" + Path("a") + "  \nnext\nafter", 0), Demo);
     EXPECT_EQ(Left, "after");
+    EXPECT_EQ(Files(), SampleOutputs);
+}
+
+TEST_F(Dialogue, TheModelAndTheSavePathMayShareALine) {
     EXPECT_EQ(Run(Sample + " " + Path("a") + "\n", 0), Demo);
     EXPECT_EQ(Files(), SampleOutputs);
-    WriteFileBytes(Path("empty"), {});  // no objects, no textures: an OBJ of comments only
+}
+
+TEST_F(Dialogue, AnEmptyModelFileGivesEmptyReportsAndAnObjOfCommentsOnly) {
+    WriteFileBytes(Path("empty"), {});
     EXPECT_EQ(Run(Path("empty") + "\n" + Path("e") + "\n", 0),
               Banner + "\nObjects count : 0\n\nTextures count: 0\n" + AskedToEnd);
+}
+
+TEST_F(Dialogue, AModelPathOf255CharactersIsTakenAndOneMoreIsRefused) {
     std::string Long = Sample;  // the same file, named with more slashes
     Long.insert(Long.rfind('/'), 255 - Long.size(), '/');
     EXPECT_EQ(Run(Long + "\n" + Path("b") + "\n", 0), Demo);
@@ -154,9 +169,14 @@ TEST_F(Dialogue, PathsAreTakenAsPeopleHandThemOver) {
         EXPECT_TRUE(fs::exists(Path(Name + "_tex2.bmp"))) << Name;
     }
     EXPECT_EQ(Files("my out").size(), 16u);
-    const std::string Refused = Run(Sample + "\n" + Path(Cyrillic + "\xD0\xB6") + "\n", 1);
-    EXPECT_TRUE(
-        Refused.ends_with("Error: the save file path is longer than 255 characters\n" + Pause));
+}
+
+TEST_F(Dialogue, ASavePathOf256CharactersIsRefusedHoweverFewItsBytes) {
+    std::string Cyrillic;
+    while (CountCharacters(Path(Cyrillic)) < 256) Cyrillic += "\xD0\xB6";
+    EXPECT_THAT(
+        Run(Sample + "\n" + Path(Cyrillic) + "\n", 1),
+        testing::EndsWith("Error: the save file path is longer than 255 characters\n" + Pause));
 }
 
 TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) {
@@ -181,7 +201,9 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
                   Demo.substr(0, Demo.find("\nSaving")) + "\n" + Line + "\n" + Pause);
     }
     EXPECT_TRUE(Files().empty());
-    // Windows' own rules for the last part of the path.
+}
+
+TEST(Paths, WindowsRulesRefuseDevicesCharactersAndTrailingDotsInTheLastPart) {
     const std::pair<const char*, const char*> Windows[] = {
         {"con", "is a Windows device name; choose another name"},
         {"out\\Com1.x", "is a Windows device name; choose another name"},
@@ -209,12 +231,15 @@ TEST_F(Dialogue, SavePathsThatCannotNameAFileAreRefusedBeforeAnythingIsWritten) 
         {"lpt10.x", ""}};
     for (const auto& [Answer, Problem] : Windows)
         EXPECT_EQ(SavePathProblem(Answer, true), Problem) << Answer;
+}
+
+TEST(Paths, ElsewhereOnlyANameForAFolderIsRefused) {
     EXPECT_EQ(SavePathProblem("a*b:con.", false), "");
     EXPECT_EQ(SavePathProblem("out\\", false),
               "names a folder; add a name for the files, as in out\\model");
 }
 
-TEST(Paths, Utf8IsCheckedAndCharactersAreCounted) {
+TEST(Paths, WellFormedUtf8IsToldFromEveryIllFormedKind) {
     const std::pair<const char*, bool> Texts[] = {
         {"a\xE2\x82\xAC\xF0\x9F\x98\x80", true},  // three bytes, four bytes
         {"\xDF\xBF", true},                       // the last two-byte lead
@@ -226,22 +251,30 @@ TEST(Paths, Utf8IsCheckedAndCharactersAreCounted) {
         {"\xF4\x90\x80\x80", false},  // past U+10FFFF
         {"a\xE2\x82", false}};        // cut short
     for (const auto& [Text, Valid] : Texts) EXPECT_EQ(IsUtf8(Text), Valid) << Text;
+}
+
+TEST(Paths, CharactersAreCountedAsUtf8OrElseAsBytes) {
     EXPECT_EQ(CountCharacters("a\xE2\x82\xAC\xF0\x9F\x98\x80"), 3u);
     EXPECT_EQ(CountCharacters("\xFF\xD0\xB6"), 3u);  // not UTF-8: bytes
-    // Text written in pieces waits for the end of a character it holds only in part.
+}
+
+TEST(Paths, TextWrittenInPiecesWaitsForTheEndOfACharacterItHoldsInPart) {
     EXPECT_EQ(WholeUtf8Prefix("ab"), 2u);
     EXPECT_EQ(WholeUtf8Prefix("a\xE2\x82"), 1u);
     EXPECT_EQ(WholeUtf8Prefix("a\xE2\x82\xAC"), 4u);
     EXPECT_EQ(WholeUtf8Prefix("\xF0\x9F\x98"), 0u);
 }
 
-TEST_F(Dialogue, FailedOutputsAreNamedAndTheRunFails) {
+TEST_F(Dialogue, AnOutputNamedAsTheModelFileIsNotWrittenAndTheRunFails) {
     fs::copy_file(Sample, Path("m.obj"));
     const std::string Line = "Error: could not write " + Path("m.obj") + ": it is the model file\n";
-    EXPECT_TRUE(Run(Path("m.obj") + "\n" + Path("m") + "\n", 1)
-                    .ends_with("\nSaving textures...\n" + Line + Pause));
+    EXPECT_THAT(Run(Path("m.obj") + "\n" + Path("m") + "\n", 1),
+                testing::EndsWith("\nSaving textures...\n" + Line + Pause));
     EXPECT_EQ(ReadFileBytes(Path("m.obj")), ReadFileBytes(Sample));
     EXPECT_EQ(Files().size(), 4u);  // the model and three textures
+}
+
+TEST_F(Dialogue, AConsoleThatCannotBeWrittenFailsTheRun) {
     std::istringstream In(Sample + "\n" + Path("c") + "\n");
     std::ostream Broken(nullptr);  // every write fails
     EXPECT_EQ(RunExtraction(In, Broken), 1);
