@@ -12,10 +12,11 @@
 #include <optional>
 
 #include "model/ByteReader.h"
+#include "model/ModelLayout.h"
 
 namespace {
 
-constexpr int BlockBytes = 16;
+constexpr int BlockBytes = layout::texture::BlockSize;
 
 // Stores the four decoded pixels of a block row (red, green, blue, alpha) as
 // image pixels (blue, green, red, alpha). On common hosts each pixel is one
