@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 using bmpBYTE = std::uint8_t;
 using bmpWORD = std::uint16_t;
@@ -107,6 +108,12 @@ private:
     int64_t RowBytes() const;
     // Encodes row Row at the current depth into Buffer (RowBytes() bytes).
     void EncodeRow(bmpBYTE* Buffer, int Row);
+    // The file header, the info header and, at depths up to 8, the grey colour table.
+    std::vector<bmpBYTE> Headers() const;
+    // The rows after the headers: at 32 bits the stored pixels as they are, at other depths
+    // each row encoded. False, with nothing more written, on the first failed write.
+    bool WriteStoredRows(std::ostream& Out);
+    bool WriteEncodedRows(std::ostream& Out);
 
     // The message lines above, while BMPwarnings is set.
     std::ostream* Messages_;
