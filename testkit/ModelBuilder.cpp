@@ -44,9 +44,6 @@ size_t At(size_t Base, int64_t Field) {
     return static_cast<size_t>(static_cast<int64_t>(Base) + Field);
 }
 
-// An offset as an iterator distance.
-ptrdiff_t Diff(size_t Offset) { return static_cast<ptrdiff_t>(Offset); }
-
 void PutI32(std::vector<uint8_t>& B, size_t Offset, size_t Value) {
     PutU32(B, Offset, static_cast<uint32_t>(Value));
 }
@@ -162,8 +159,8 @@ std::vector<uint8_t> ModelBuilder::Build() const {
         B.resize(Marker + texture::PixelData + T.Blocks.size(), TextureFiller);
         PutI16(B, At(Marker, texture::Width), T.Width);
         PutI16(B, At(Marker, texture::Height), T.Height);
-        std::copy(TextureMarker.begin(), TextureMarker.end(), B.begin() + Diff(Marker));
-        std::copy(T.Blocks.begin(), T.Blocks.end(), B.begin() + Diff(Marker + texture::PixelData));
+        std::copy(TextureMarker.begin(), TextureMarker.end(), B.data() + Marker);
+        std::copy(T.Blocks.begin(), T.Blocks.end(), B.data() + Marker + texture::PixelData);
         Marker = std::max(Marker + TextureSpacing, At(B.size(), -texture::Width));
     }
 
@@ -171,7 +168,7 @@ std::vector<uint8_t> ModelBuilder::Build() const {
         throw std::logic_error("ModelBuilder: the data forms an object marker of its own");
     size_t Found = 0;
     for (size_t i = 0; i + texture::MarkerSize <= B.size(); i++)
-        Found += std::equal(TextureMarker.begin(), TextureMarker.end(), B.begin() + Diff(i));
+        Found += std::equal(TextureMarker.begin(), TextureMarker.end(), B.data() + i);
     if (Found != Textures.size())
         throw std::logic_error("ModelBuilder: the data forms a texture marker of its own");
     return B;
