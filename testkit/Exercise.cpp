@@ -31,21 +31,18 @@ void Check(std::vector<std::string>& Broken, const char* What, uint64_t Got, uin
                          std::to_string(Limit));
 }
 
-// The line of Text that holds byte At.
-std::string LineAt(const std::string& Text, size_t At) {
-    const size_t Start = Text.rfind('\n', At == 0 ? 0 : At - 1);
-    const size_t From = Start == std::string::npos || At == 0 ? 0 : Start + 1;
-    return Text.substr(From, Text.find('\n', From) - From);
-}
-
-// Empty when Got is Expected; otherwise where and how they first differ.
+// Empty when Got is Expected; otherwise where they first differ and the line there in each.
 std::string Difference(const std::string& Got, const std::string& Expected) {
     if (Got == Expected) return "";
     const auto At = static_cast<size_t>(
         std::mismatch(Got.begin(), Got.end(), Expected.begin(), Expected.end()).first -
         Got.begin());
-    return "OBJ text differs from the reference writer's at byte " + std::to_string(At) + ": \"" +
-           LineAt(Got, At) + "\" where the reference has \"" + LineAt(Expected, At) + "\"";
+    const auto LineAt = [At](const std::string& Text) {
+        const size_t From = At == 0 ? 0 : Text.rfind('\n', At - 1) + 1;  // npos + 1 is 0
+        return "\"" + Text.substr(From, Text.find('\n', From) - From) + "\"";
+    };
+    return "OBJ text differs from the reference writer's at byte " + std::to_string(At) + ": " +
+           LineAt(Got) + " where the reference has " + LineAt(Expected);
 }
 
 }  // namespace

@@ -30,12 +30,8 @@ constexpr size_t HeaderSize = 256;
 static_assert(HeaderSize >= header::Size);
 constexpr uint8_t TextureFiller = 0xAB;  // never part of a texture marker, nor a marker float
 
-// Seven zero bytes and the last byte.
-constexpr std::array<uint8_t, texture::MarkerSize> TextureMarker = [] {
-    std::array<uint8_t, texture::MarkerSize> Bytes{};
-    Bytes.back() = texture::MarkerLastByte;
-    return Bytes;
-}();
+constexpr std::array<uint8_t, texture::MarkerSize> TextureMarker{0, 0, 0, 0,
+                                                                 0, 0, 0, texture::MarkerLastByte};
 
 size_t Align4(size_t N) { return (N + 3) & ~size_t{3}; }
 

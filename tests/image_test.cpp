@@ -101,6 +101,14 @@ TEST(Bmp, LargeImagesAreBlankToTheirLastPixel) {
     EXPECT_EQ(F.substr(F.size() - 4), Blank);
 }
 
+TEST(Bmp, AFreshImageResizedHoldsEveryPixel) {
+    BMP Image;
+    ASSERT_TRUE(Image.SetSize(2, 1));
+    *Image(1, 0) = {1, 2, 3, 4};
+    Image.SetBitDepth(32);
+    EXPECT_EQ(Stored(Image).substr(54), Blank + "\x01\x02\x03\x04");
+}
+
 TEST(Bmp, ANonPositiveSideIsRefusedWithAWarning) {
     Logged L;
     EXPECT_FALSE(L.Image.SetSize(0, 5));

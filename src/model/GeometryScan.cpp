@@ -55,8 +55,8 @@ void ReadStripLengths(const ByteReader& R, const std::vector<int>& Markers, QMob
 }
 
 // Palettes: each cut to what lies in the buffer and to the entries a slot
-// byte can reach. Markers are at least 41 bytes apart, so all palettes
-// together hold at most 512 / 41 bytes per byte of the file.
+// byte can reach. Markers are at least NextCandidate bytes apart, so all
+// palettes together hold at most 512 / 41 bytes per byte of the file.
 void ReadPalettes(const ByteReader& R, const std::vector<int>& Markers, QMobject& M) {
     M.ObjectsUsedMat = new short*[M.Objects];
     for (int k = 0; k < M.Objects; k++) {

@@ -14,9 +14,8 @@ inline constexpr int64_t I16Size = 2;
 // The file header: offsets from the start of the file. Stored positions of the geometry
 // sections count from GeometryBase: a section lies at its stored position + GeometryBase.
 namespace header {
-inline constexpr int64_t TextureCount = 8;  // i32
-inline constexpr int64_t TextureStart =
-    12;  // i32, a buffer offset: where the texture search begins
+inline constexpr int64_t TextureCount = 8;   // i32
+inline constexpr int64_t TextureStart = 12;  // i32, where the texture search begins
 inline constexpr int64_t GeometryBase = 64;
 inline constexpr int64_t MatrixStart1 = 72;  // i32, position of matrix table 1
 inline constexpr int64_t MatrixCount1 = 76;  // i32
