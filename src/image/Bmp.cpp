@@ -18,6 +18,7 @@ namespace {
 constexpr int FileHeaderSize = 14;
 constexpr int InfoHeaderSize = 40;
 constexpr int DefaultPelsPerMeter = 3780;  // 96 dots per inch
+constexpr int64_t MaxWritePiece = int64_t{8} << 20;
 constexpr RGBApixel Blank{255, 255, 255, 0};
 constexpr auto BlankRun = [] {
     std::array<RGBApixel, 1024> Run{};
@@ -196,8 +197,9 @@ bool BMP::WriteStoredRows(std::ostream& Out) {
     static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
     for (int j = 0; j < Height; j++) StoredRow(j);
     const char* Bytes = reinterpret_cast<const char*>(Pixels.get());
+    // In pieces, so that no write call asks for more than any host's write count can hold.
     for (int64_t Left = RowBytes() * Height; Left > 0;) {
-        const int64_t Piece = std::min<int64_t>(Left, int64_t{1} << 30);
+        const int64_t Piece = std::min<int64_t>(Left, MaxWritePiece);
         Out.write(Bytes, static_cast<std::streamsize>(Piece));
         if (!Out) return false;
         Bytes += Piece;

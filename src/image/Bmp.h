@@ -79,7 +79,7 @@ public:
     // Writes the file's bytes to Out: the 14-byte file header, the 40-byte
     // info header, a grey colour table for depths 1, 4 and 8, then the rows
     // from the bottom one up, each padded to a multiple of 4 bytes. At 32 bits
-    // the rows go out together in one write call (pieces of at most 1 GiB),
+    // the rows go out together in one write call (pieces of at most 8 MiB),
     // at other depths with one write call per row. On a failed write it prints
     // the write error once, writes nothing more and returns false; it also
     // returns false when the final flush fails.
