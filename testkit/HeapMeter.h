@@ -7,7 +7,6 @@
 // Counts the bytes allocated and released from now on, starting from zero.
 void StartHeapMeter();
 
-// Stops counting and returns the peak of the bytes live since StartHeapMeter. Under
-// AddressSanitizer (QM_ASAN) its allocation hooks feed the count; elsewhere this file's own
-// operator new and delete do.
+// Stops counting and returns the peak of the bytes live since StartHeapMeter: fed by the
+// allocation hooks of AddressSanitizer (QM_ASAN), else by HeapMeter.cpp's operator new.
 int64_t StopHeapMeter();
