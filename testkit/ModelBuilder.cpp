@@ -4,6 +4,7 @@
 #include <squish.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -13,13 +14,31 @@
 #include <tuple>
 
 #include "model/GeometryScan.h"
+#include "model/ModelLayout.h"
 
 namespace {
 
+using layout::F32Size;
+using layout::I16Size;
+namespace header = layout::header;
+namespace object = layout::object;
+namespace record = layout::record;
+namespace texture = layout::texture;
+
+// Room for every header field; the sections follow.
 constexpr size_t HeaderSize = 256;
+static_assert(HeaderSize >= header::Size);
 constexpr uint8_t TextureFiller = 0xAB;  // never part of a texture marker, nor a marker float
 
+constexpr std::array<uint8_t, texture::MarkerSize> TextureMarker{0, 0, 0, 0,
+                                                                 0, 0, 0, texture::MarkerLastByte};
+
 size_t Align4(size_t N) { return (N + 3) & ~size_t{3}; }
+
+// The offset Field bytes from Base (Field may be negative).
+size_t At(size_t Base, int64_t Field) {
+    return static_cast<size_t>(static_cast<int64_t>(Base) + Field);
+}
 
 void PutI32(std::vector<uint8_t>& B, size_t Offset, size_t Value) {
     PutU32(B, Offset, static_cast<uint32_t>(Value));
@@ -70,78 +89,82 @@ std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8
     std::vector<uint8_t> Blocks;
     for (int by = 0; by < Height / 4; by++)
         for (int bx = 0; bx < Width / 4; bx++) {
-            uint8_t Pixels[64], Block[16];
+            uint8_t Pixels[64], Block[texture::BlockSize];
             for (int b = 0; b < 16; b++)
                 std::memcpy(Pixels + 4 * b,
                             &Rgba[(size_t(by * 4 + b / 4) * Width + bx * 4 + b % 4) * 4], 4);
             squish::Compress(Pixels, Block, squish::kDxt5);
-            Blocks.insert(Blocks.end(), Block, Block + 16);
+            Blocks.insert(Blocks.end(), Block, Block + texture::BlockSize);
         }
     return Blocks;
 }
 
 std::vector<uint8_t> ModelBuilder::Build() const {
     std::vector<uint8_t> B(HeaderSize, 0);
-    PutI32(B, 96, Objects.size());
+    PutI32(B, header::ObjectCount, Objects.size());
 
     std::vector<int> Intended;
     for (const BuilderObject& O : Objects) {
-        const size_t p = B.size() + 60;
+        const size_t p = At(B.size(), -object::PaletteLength);
         Intended.push_back(static_cast<int>(p));
-        PutI32(B, p - 60, O.Palette.size());
-        for (int k = 0; k < 3; k++) PutF32(B, p + 4 * k, O.Marker);
-        PutI32(B, p + 52, O.Strip.size());
-        for (size_t j = 0; j < O.Palette.size(); j++) PutI16(B, p + 60 + 2 * j, O.Palette[j]);
-        B.resize(Align4(p + 60 + 2 * O.Palette.size()), 0);
+        PutI32(B, At(p, object::PaletteLength), O.Palette.size());
+        for (int k = 0; k < object::MarkerFloats; k++) PutF32(B, p + F32Size * k, O.Marker);
+        PutI32(B, p + object::StripLength, O.Strip.size());
+        for (size_t j = 0; j < O.Palette.size(); j++)
+            PutI16(B, p + object::Palette + I16Size * j, O.Palette[j]);
+        B.resize(Align4(p + object::Palette + I16Size * O.Palette.size()), 0);
     }
 
-    PutI32(B, 208, B.size() - 64);  // index list: the objects' strips back to back
+    PutI32(B, header::IndexStart, B.size() - header::GeometryBase);  // the strips back to back
     for (const BuilderObject& O : Objects)
         for (int16_t e : O.Strip) PutI16(B, B.size(), e);
-    PutI32(B, 108, B.size() - 64);
+    PutI32(B, header::IndexEnd, B.size() - header::GeometryBase);
     B.resize(Align4(B.size()), 0);
 
-    PutI32(B, 196, B.size() - 64);
-    PutI32(B, 192, Vertices.size());
+    PutI32(B, header::RecordStart, B.size() - header::GeometryBase);
+    PutI32(B, header::RecordCount, Vertices.size());
     for (const BuilderVertex& V : Vertices) {
         const size_t r = B.size();
-        B.resize(r + 48, 0);
-        // Position at 0, normal at 28, texture coordinate at 36, matrix slot at 44.
-        const std::pair<size_t, float> Floats[] = {{0, V.X},  {4, V.Y},  {8, V.Z},
-                                                   {12, V.W}, {36, V.U}, {40, V.V}};
-        for (const auto& [At, F] : Floats) PutF32(B, r + At, F);
+        B.resize(r + record::Size, 0);
+        const float Position[] = {V.X, V.Y, V.Z, V.W};
+        for (int k = 0; k < 4; k++) PutF32(B, r + record::Position + F32Size * k, Position[k]);
         const int16_t Normal[] = {V.NX, V.NY, V.NZ};
-        for (int k = 0; k < 3; k++) PutI16(B, r + 28 + 2 * k, Normal[k]);
-        B[r + 44] = V.Slot;
+        for (int k = 0; k < 3; k++) PutI16(B, r + record::Normal + I16Size * k, Normal[k]);
+        PutF32(B, r + record::TexCoord, V.U);
+        PutF32(B, r + record::TexCoord + F32Size, V.V);
+        B[r + record::Slot] = V.Slot;
     }
 
     for (const auto& [Table, Start, Count] :
-         {std::tuple{&Mats1, 72, 76}, std::tuple{&Mats2, 92, 84}}) {
-        PutI32(B, Start, B.size() - 64);
+         {std::tuple{&Mats1, header::MatrixStart1, header::MatrixCount1},
+          std::tuple{&Mats2, header::MatrixStart2, header::MatrixCount2}}) {
+        PutI32(B, Start, B.size() - header::GeometryBase);
         PutI32(B, Count, Table->size());
-        for (const Mat4x4& M : *Table)
-            for (int e = 0; e < 16; e++) PutF32(B, B.size(), M.E[e / 4][e % 4]);
+        for (const Mat4x4& M : *Table) {
+            const size_t m = B.size();
+            for (int r = 0; r < 4; r++)
+                for (int c = 0; c < 4; c++)
+                    PutF32(B, m + layout::matrix::RowSize * r + F32Size * c, M.E[r][c]);
+        }
     }
 
-    PutI32(B, 8, Textures.size());
-    size_t Marker = B.size() + 16;
+    PutI32(B, header::TextureCount, Textures.size());
+    size_t Marker = At(B.size(), -texture::Width);
     for (const BuilderTexture& T : Textures) {
-        if (&T == &Textures[0]) PutI32(B, 12, Marker);
-        B.resize(Marker + 8 + T.Blocks.size(), TextureFiller);
-        PutI16(B, Marker - 16, T.Width);
-        PutI16(B, Marker - 14, T.Height);
-        std::fill(B.begin() + Marker, B.begin() + Marker + 7, 0);
-        B[Marker + 7] = 0x99;
-        std::copy(T.Blocks.begin(), T.Blocks.end(), B.begin() + Marker + 8);
-        Marker = std::max(Marker + TextureSpacing, B.size() + 16);
+        if (&T == &Textures[0]) PutI32(B, header::TextureStart, Marker);
+        B.resize(Marker + texture::PixelData + T.Blocks.size(), TextureFiller);
+        PutI16(B, At(Marker, texture::Width), T.Width);
+        PutI16(B, At(Marker, texture::Height), T.Height);
+        std::copy(TextureMarker.begin(), TextureMarker.end(), B.data() + Marker);
+        std::copy(T.Blocks.begin(), T.Blocks.end(), B.data() + Marker + texture::PixelData);
+        Marker = std::max(Marker + TextureSpacing, At(B.size(), -texture::Width));
     }
 
     if (FindObjectMarkers(B.data(), int(B.size()), int(Objects.size())) != Intended)
         throw std::logic_error("ModelBuilder: the data forms an object marker of its own");
-    static const uint8_t TexMarker[8] = {0, 0, 0, 0, 0, 0, 0, 0x99};
     size_t Found = 0;
-    for (size_t i = 0; i + 8 <= B.size(); i++)
-        Found += std::equal(TexMarker, TexMarker + 8, B.begin() + static_cast<ptrdiff_t>(i));
+    for (size_t i = 0; i + texture::MarkerSize <= B.size(); i++)
+        Found += std::equal(TextureMarker.begin(), TextureMarker.end(), B.data() + i);
     if (Found != Textures.size())
         throw std::logic_error("ModelBuilder: the data forms a texture marker of its own");
     return B;

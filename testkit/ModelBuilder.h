@@ -7,7 +7,7 @@
 
 #include "geometry/Vectors.h"
 
-// One 48-byte vertex record.
+// One vertex record.
 struct BuilderVertex {
     float X = 0, Y = 0, Z = 0, W = 1;
     int16_t NX = 0, NY = 0, NZ = 1;
@@ -22,7 +22,7 @@ struct BuilderObject {
     std::vector<int16_t> Strip;
 };
 
-// One texture: its size words and its pixel data (DXT5 blocks, 16 bytes each).
+// One texture: its size words and its pixel data (DXT5 blocks).
 struct BuilderTexture {
     int16_t Width = 0, Height = 0;
     std::vector<uint8_t> Blocks;
@@ -32,12 +32,9 @@ struct BuilderTexture {
 // multiples of 4) into DXT5 blocks in rows of Width / 4 blocks, top to bottom.
 std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8_t>& Rgba);
 
-// Lays out a model file:
-//   header (256 bytes; fields at 8, 12, 72, 76, 84, 92, 96, 108, 192, 196, 208),
-//   object blocks (palette length at p-60, marker at p, strip length at p+52, palette at p+60),
-//   index list, vertex records, matrix table 1, matrix table 2,
-//   texture region (size words at m-16 and m-14, marker at m, blocks from m+8;
-//   markers at least TextureSpacing bytes apart).
+// Lays out a model file (its fields as src/model/ModelLayout.h names them): the header, the
+// object blocks, the index list, the vertex records, matrix tables 1 and 2, then the texture
+// region, whose markers lie at least TextureSpacing bytes apart.
 // Build() throws std::logic_error when the data forms an object or texture
 // marker of its own, so filler never changes what the scans find.
 struct ModelBuilder {

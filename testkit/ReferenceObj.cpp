@@ -1,15 +1,75 @@
 // An OBJ writer written to be checked by eye, not to be fast: the oracle for the product's writer.
+// It computes every transform, normal and number itself from the writer's rules, and takes
+// nothing from the product but the record it reads.
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 
 #include "Exercise.h"
 
+namespace {
+
+using Value = std::array<float, 3>;
+
+// A double result rounded once to float. A NaN takes the sign of the first NaN among Operands,
+// listed in the order the rule writes them, and is negative when none of them is NaN.
+float Rounded(double Result, std::initializer_list<double> Operands) {
+    if (!std::isnan(Result)) return static_cast<float>(Result);
+    const float NaN = std::numeric_limits<float>::quiet_NaN();
+    for (double Operand : Operands)
+        if (std::isnan(Operand)) return std::signbit(Operand) ? -NaN : NaN;
+    return -NaN;
+}
+
+// Column c of the row vector (X, Y, Z, 1) times M: M[0][c]·X + M[1][c]·Y + M[2][c]·Z + M[3][c],
+// summed left to right in double.
+float Column(const Mat4x4& M, int c, const Value& V) {
+    const double E0 = M.E[0][c], E1 = M.E[1][c], E2 = M.E[2][c], E3 = M.E[3][c];
+    const double X = V[0], Y = V[1], Z = V[2];
+    return Rounded(E0 * X + E1 * Y + E2 * Z + E3, {E0, X, E1, Y, E2, Z, E3});
+}
+
+Value Transformed(const Mat4x4& M, const Value& V) {
+    return {Column(M, 0, V), Column(M, 1, V), Column(M, 2, V)};
+}
+
+// V over its length: the sum of squares rounded to float, its float square root, then each
+// component divided by that root in double and rounded.
+Value Normalised(const Value& V) {
+    const double X = V[0], Y = V[1], Z = V[2];
+    const float Square = Rounded(X * X + Y * Y + Z * Z, {X, Y, Z});
+    const double Length = std::sqrt(Square);
+    Value N;
+    for (int k = 0; k < 3; k++) N[k] = Rounded(V[k] / Length, {V[k], Length});
+    return N;
+}
+
+// The matrix of vertex v in object o: a slot past the palette, or a palette entry outside
+// matrix table 1, means the identity.
+Mat4x4 MatrixOf(const QMobject& M, int o, int v) {
+    const int Slot = M.UsedMatrix[v];
+    const int Pick = Slot < M.PerObjectMatCol[o] ? M.ObjectsUsedMat[o][Slot] : -1;
+    if (Pick >= 0 && Pick < M.Parts1) return M.Mats1[Pick];
+    return Mat4x4{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+}
+
+// The position, texture coordinate and normal that vertex v of object o shows in the file.
+std::array<Value, 3> ValuesOf(const QMobject& M, int o, int v) {
+    const Mat4x4 Mat = MatrixOf(M, o, v);
+    const Vector4f& P = M.Vertices[v];
+    const Vector3f& R = M.Normals[v];
+    const Value N = Normalised(Transformed(Mat, {R.X, R.Y, R.Z}));
+    return {Transformed(Mat, {P.X, P.Y, P.Z}), Value{M.TexCoords[v].X, M.TexCoords[v].Y, 0},
+            Value{-N[0], -N[1], -N[2]}};
+}
+
+}  // namespace
+
 std::string ReferenceOBJ(const QMobject& M) {
-    using Value = std::array<float, 3>;
-    const Mat4x4 Identity{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
     const char* Kinds[3][2] = {
         {"v  ", "vertices"}, {"vt  ", "texture vertices"}, {"vn  ", "vertex normals"}};
     std::string S = "# Max2Obj Version 4.0 Mar 10th, 2001\n#\n";
@@ -33,15 +93,7 @@ std::string ReferenceOBJ(const QMobject& M) {
             for (long i = From; i < To; i++) {
                 const int v = M.VerticesRange[i];
                 if (v < 0 || v >= M.RVNumber) continue;
-                // A slot past the palette or a palette entry outside the table means the identity.
-                const int Slot = M.UsedMatrix[v],
-                          Pick = Slot < M.PerObjectMatCol[o] ? M.ObjectsUsedMat[o][Slot] : -1;
-                const Mat4x4& Mat = Pick >= 0 && Pick < M.Parts1 ? M.Mats1[Pick] : Identity;
-                const Vector4f P = VMulMat(Mat, M.Vertices[v]);
-                const Vector3f N = Normalize(NMulMat(Mat, M.Normals[v]));
-                const Value Values[3] = {
-                    {P.X, P.Y, P.Z}, {M.TexCoords[v].X, M.TexCoords[v].Y, 0}, {-N.X, -N.Y, -N.Z}};
-                const Value& V = Values[k];
+                const Value V = ValuesOf(M, o, v)[k];
                 std::array<uint32_t, 3> Key{};
                 for (int c = 0; c < 3; c++) Key[c] = V[c] == 0 ? 0 : std::bit_cast<uint32_t>(V[c]);
                 const bool NaN = std::any_of(V.begin(), V.end(), [](float F) { return F != F; });

@@ -1,4 +1,4 @@
-// The BMP image class: file layout, row order, every depth, its warnings and errors.
+// The image class: its files at every depth, its warnings and errors.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -27,89 +27,151 @@ struct ShortStream : std::streambuf, std::ostream {
     explicit ShortStream(int Room) : std::ostream(this) { setp(Bytes, Bytes + Room); }
 };
 
-}  // namespace
+// An 8 x 2 image whose bottom row (the first stored) starts with two dark pixels, grey 79 and
+// 64, as a file of depth Depth. Rows are padded to four bytes, and depths up to 8 carry a grey
+// table; at 1 bit, the row's last pixel ends a byte.
+struct Depth {
+    int Bits;
+    uint32_t OffBits, Size;
+    std::string FirstRow;
 
-TEST(Bmp, HeadersAndRowsAtEveryDepth) {
-    // An 8 x 2 image whose first stored row (the bottom one) starts with two dark pixels (grey 79
-    // and 64). Rows are padded to four bytes, and depths up to 8 carry a grey table; at 1 bit, the
-    // row's last pixel ends a byte.
-    struct Case {
-        int Depth;
-        uint32_t OffBits, Size;
-        std::string FirstRow;
-    } Cases[] = {{32, 54, 54 + 2 * 32, std::string("\x20\x40\x80\0\x53\x3D\x3D\0", 8) + Blank},
-                 {24, 54, 54 + 2 * 24, "\x20\x40\x80\x53\x3D\x3D\xFF\xFF\xFF"},
-                 {16, 54, 54 + 2 * 16, "\x04\x41\xEA\x1C\xFF\x7F"},
-                 {8, 54 + 1024, 54 + 1024 + 2 * 8, "\x4F\x40\xFF"},
-                 {4, 54 + 64, 54 + 64 + 2 * 4, "\x54\xFF\xFF\xFF"},
-                 {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x3F\0\0\0", 4)}};
-    for (const Case& C : Cases) {
+    std::string File() const {
         BMP Image;
-        ASSERT_TRUE(Image.SetSize(8, 2));
+        EXPECT_TRUE(Image.SetSize(8, 2));
         *Image(0, 1) = {32, 64, 128, 0};
         *Image(1, 1) = {83, 61, 61, 0};
-        ASSERT_TRUE(Image.SetBitDepth(C.Depth));
-        const std::string F = Stored(Image);
-        ASSERT_EQ(F.size(), C.Size) << C.Depth;
+        EXPECT_TRUE(Image.SetBitDepth(Bits));
+        return Stored(Image);
+    }
+};
+
+const Depth Depths[] = {
+    {32, 54, 54 + 2 * 32, std::string("\x20\x40\x80\0\x53\x3D\x3D\0", 8) + Blank},
+    {24, 54, 54 + 2 * 24, "\x20\x40\x80\x53\x3D\x3D\xFF\xFF\xFF"},
+    {16, 54, 54 + 2 * 16, "\x04\x41\xEA\x1C\xFF\x7F"},
+    {8, 54 + 1024, 54 + 1024 + 2 * 8, "\x4F\x40\xFF"},
+    {4, 54 + 64, 54 + 64 + 2 * 4, "\x54\xFF\xFF\xFF"},
+    {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x3F\0\0\0", 4)}};
+
+// A 4 x 4 image whose messages go to Log, with the pixel (1, 1) set.
+struct Logged {
+    std::ostringstream Log;
+    BMP Image{Log};
+    Logged() {
+        Image.SetSize(4, 4);
+        *Image(1, 1) = {9, 9, 9, 9};
+    }
+};
+
+}  // namespace
+
+TEST(Bmp, HeadersAtEveryDepth) {
+    for (const Depth& D : Depths) {
+        const std::string F = D.File();
+        ASSERT_EQ(F.size(), D.Size) << D.Bits;
         const std::vector<uint32_t> Fields = {
             Word(F, 0, 2), Word(F, 2),  Word(F, 6),     Word(F, 10),    Word(F, 14),
             Word(F, 18),   Word(F, 22), Word(F, 26, 2), Word(F, 28, 2), Word(F, 30),
             Word(F, 34),   Word(F, 38), Word(F, 42),    Word(F, 46),    Word(F, 50)};
-        const uint32_t Depth = static_cast<uint32_t>(C.Depth);
-        EXPECT_EQ(Fields, (std::vector<uint32_t>{19778, C.Size, 0, C.OffBits, 40, 8, 2, 1, Depth, 0,
-                                                 C.Size - C.OffBits, 3780, 3780, 0, 0}))
-            << C.Depth;
-        // The grey table, when there is one, ends with white.
-        EXPECT_EQ(Word(F, C.OffBits - 4), C.Depth <= 8 ? 0x00FFFFFFu : 0) << C.Depth;
-        EXPECT_EQ(F.substr(C.OffBits, C.FirstRow.size()), C.FirstRow) << C.Depth;
+        const auto Bits = static_cast<uint32_t>(D.Bits);
+        EXPECT_EQ(Fields, (std::vector<uint32_t>{19778, D.Size, 0, D.OffBits, 40, 8, 2, 1, Bits, 0,
+                                                 D.Size - D.OffBits, 3780, 3780, 0, 0}))
+            << D.Bits;
     }
-    // A file size that needs all four bytes, and blank rows wider than one fill run up to their
-    // last pixel.
+}
+
+TEST(Bmp, AGreyTableThatEndsWithWhiteAtDepthsUpTo8) {
+    for (const Depth& D : Depths)
+        EXPECT_EQ(Word(D.File(), D.OffBits - 4), D.Bits <= 8 ? 0x00FFFFFFu : 0) << D.Bits;
+}
+
+TEST(Bmp, PixelsEncodedAndRowsPaddedAtEveryDepth) {
+    for (const Depth& D : Depths)
+        EXPECT_EQ(D.File().substr(D.OffBits, D.FirstRow.size()), D.FirstRow) << D.Bits;
+}
+
+// A file size that needs all four bytes, pixels that take more than one write call, and blank
+// rows longer than two fill runs up to their last pixel.
+TEST(Bmp, ALargeImageIsWrittenWhole) {
     BMP Large;
-    ASSERT_TRUE(Large.SetSize(2048, 2048));
+    ASSERT_TRUE(Large.SetSize(2049, 2048));
     Large.SetBitDepth(32);
+    *Large(0, 0) = {1, 2, 3, 4};  // the top row is stored last
     const std::string F = Stored(Large);
-    EXPECT_EQ(Word(F, 2), 54u + 4 * 2048 * 2048);
+    EXPECT_EQ(Word(F, 2), 54u + 4 * 2049 * 2048);
+    EXPECT_EQ(F.substr(F.size() - 4 * 2049, 4), "\x01\x02\x03\x04");
     EXPECT_EQ(F.substr(F.size() - 4), Blank);
 }
 
-TEST(Bmp, MisuseAndFailedWritesVerbatim) {
-    std::ostringstream Log;
-    BMP Image(Log);
-    Image.SetSize(4, 4);
-    *Image(1, 1) = {9, 9, 9, 9};
-    EXPECT_FALSE(Image.SetSize(0, 5));
-    EXPECT_FALSE(Image.SetSize(5, -1));
-    EXPECT_FALSE(Image.SetBitDepth(2));
-    EXPECT_EQ(Image(1, 1)->Blue, 9);
-    EXPECT_EQ(Image(-1, 5), Image(0, 3));
-    EXPECT_EQ(Image(4, 0), Image(3, 0));
-    EXPECT_EQ(Image(0, 4), Image(0, 3));
+TEST(Bmp, ARowOfOnePixelIsPaddedToFourBytesAtEveryDepth) {
+    for (const Depth& D : Depths) {
+        BMP Image;
+        Image.SetBitDepth(D.Bits);
+        EXPECT_EQ(Stored(Image).size(), D.OffBits + 4) << D.Bits;
+    }
+}
+
+TEST(Bmp, AFreshImageResizedHoldsEveryPixel) {
+    BMP Image;
+    ASSERT_TRUE(Image.SetSize(2, 1));
+    *Image(1, 0) = {1, 2, 3, 4};
+    Image.SetBitDepth(32);
+    EXPECT_EQ(Stored(Image).substr(54), Blank + "\x01\x02\x03\x04");
+}
+
+TEST(Bmp, ANonPositiveSideIsRefusedWithAWarning) {
+    Logged L;
+    EXPECT_FALSE(L.Image.SetSize(0, 5));
+    EXPECT_FALSE(L.Image.SetSize(5, -1));
+    EXPECT_EQ(L.Image(1, 1)->Blue, 9);
     const std::string Size =
         "BMP Warning: User attempted to set a non-positive width or height.\n"
         "             Size remains unchanged at 4 x 4.\n";
+    EXPECT_EQ(L.Log.str(), Size + Size);
+}
+
+TEST(Bmp, AnUnsupportedDepthIsRefusedWithAWarning) {
+    Logged L;
+    EXPECT_FALSE(L.Image.SetBitDepth(2));
+    EXPECT_EQ(L.Log.str(),
+              "BMP Warning: User attempted to set unsupported bit depth 2.\n"
+              "             Bit depth remains unchanged at 24.\n");
+}
+
+TEST(Bmp, APixelOutsideIsClampedToTheEdgeWithAWarning) {
+    Logged L;
+    EXPECT_EQ(L.Image(-1, 5), L.Image(0, 3));
+    EXPECT_EQ(L.Image(4, 0), L.Image(3, 0));
+    EXPECT_EQ(L.Image(0, 4), L.Image(0, 3));
     const std::string Clamp =
         "BMP Warning: Attempted to access non-existent pixel;\n"
         "             Truncating request to fit in the range [0,3] x [0,3].\n";
-    EXPECT_EQ(Log.str(), Size + Size +
-                             "BMP Warning: User attempted to set unsupported bit depth 2.\n"
-                             "             Bit depth remains unchanged at 24.\n" +
-                             Clamp + Clamp + Clamp);
-    Image.SetBitDepth(32);
+    EXPECT_EQ(L.Log.str(), Clamp + Clamp + Clamp);
+}
+
+TEST(Bmp, AFailedWriteIsReportedOnce) {
+    Logged L;
+    L.Image.SetBitDepth(32);
     for (int Room : {0, 54, 54 + 16 + 5}) {
-        Log.str("");
+        L.Log.str("");
         ShortStream S(Room);
-        EXPECT_FALSE(Image.WriteToStream(S)) << Room;
-        EXPECT_EQ(Log.str(), "BMP Error: Could not write proper amount of data.\n");
+        EXPECT_FALSE(L.Image.WriteToStream(S)) << Room;
+        EXPECT_EQ(L.Log.str(), "BMP Error: Could not write proper amount of data.\n");
     }
-    // Rows outside the image are refused; a row to overwrite is the same row. A 32-bit row needs
-    // 4 x Width bytes.
-    EXPECT_EQ(Image.Row(4), nullptr);
-    EXPECT_EQ(Image.RowToOverwrite(4), nullptr);
+}
+
+TEST(Bmp, RowsOutsideTheImageAreRefused) {
+    Logged L;
+    EXPECT_EQ(L.Image.Row(4), nullptr);
+    EXPECT_EQ(L.Image.RowToOverwrite(4), nullptr);
+    EXPECT_EQ(L.Image.RowToOverwrite(0), L.Image.Row(0));
+}
+
+TEST(Bmp, A32BitRowNeedsFourBytesAPixel) {
+    Logged L;
     bmpBYTE Row[16];
-    EXPECT_FALSE(Image.Write32bitRow(Row, 15, 1));
-    EXPECT_FALSE(Image.Write32bitRow(Row, 16, 4));
-    ASSERT_TRUE(Image.Write32bitRow(Row, 16, 1));
+    EXPECT_FALSE(L.Image.Write32bitRow(Row, 15, 1));
+    EXPECT_FALSE(L.Image.Write32bitRow(Row, 16, 4));
+    ASSERT_TRUE(L.Image.Write32bitRow(Row, 16, 1));
     EXPECT_EQ(std::string(Row, Row + 16), Blank + "\x09\x09\x09\x09" + Blank + Blank);
-    EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
 }

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "geometry/FloatFormat.h"
+#include "geometry/Transforms.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
 

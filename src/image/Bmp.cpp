@@ -18,6 +18,7 @@ namespace {
 constexpr int FileHeaderSize = 14;
 constexpr int InfoHeaderSize = 40;
 constexpr int DefaultPelsPerMeter = 3780;  // 96 dots per inch
+constexpr int64_t MaxWritePiece = int64_t{8} << 20;
 constexpr RGBApixel Blank{255, 255, 255, 0};
 constexpr auto BlankRun = [] {
     std::array<RGBApixel, 1024> Run{};
@@ -158,11 +159,10 @@ void BMP::EncodeRow(bmpBYTE* Buffer, int Row) {
     }
 }
 
-bool BMP::WriteToStream(std::ostream& Out) {
-    const int64_t Row = RowBytes();
+std::vector<bmpBYTE> BMP::Headers() const {
     const int64_t Colours = BitDepth <= 8 ? int64_t{1} << BitDepth : 0;
     const int64_t OffBits = FileHeaderSize + InfoHeaderSize + 4 * Colours;
-    const int64_t ImageBytes = Row * Height;
+    const int64_t ImageBytes = RowBytes() * Height;
 
     std::vector<bmpBYTE> Head(static_cast<size_t>(OffBits), 0);
     bmpBYTE* F = Head.data();
@@ -188,47 +188,46 @@ bool BMP::WriteToStream(std::ostream& Out) {
         bmpBYTE* C = I + InfoHeaderSize + 4 * k;
         C[0] = C[1] = C[2] = Level;
     }
-    Out.write(reinterpret_cast<const char*>(Head.data()), static_cast<std::streamsize>(OffBits));
-    if (!Out) {
-        WriteError();
-        return false;
-    }
+    return Head;
+}
 
-    if (BitDepth == 32) {
-        // The pixel array is the stored rows, bottom one first, with no
-        // padding (a pixel's fields are in file order): it goes out whole.
-        static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
-        for (int j = 0; j < Height; j++) StoredRow(j);
-        const char* Bytes = reinterpret_cast<const char*>(Pixels.get());
-        for (int64_t Left = ImageBytes; Left > 0;) {
-            const int64_t Piece = std::min<int64_t>(Left, int64_t{1} << 30);
-            Out.write(Bytes, static_cast<std::streamsize>(Piece));
-            if (!Out) {
-                WriteError();
-                return false;
-            }
-            Bytes += Piece;
-            Left -= Piece;
-        }
-    } else {
-        // Other depths are encoded row by row into one reused buffer.
-        std::vector<bmpBYTE> Buffer(static_cast<size_t>(Row));
-        for (int j = Height - 1; j >= 0; j--) {
-            EncodeRow(Buffer.data(), j);
-            Out.write(reinterpret_cast<const char*>(Buffer.data()),
-                      static_cast<std::streamsize>(Row));
-            if (!Out) {
-                WriteError();
-                return false;
-            }
-        }
-    }
-    Out.flush();
-    if (!Out) {
-        WriteError();
-        return false;
+bool BMP::WriteStoredRows(std::ostream& Out) {
+    // The pixel array is the stored rows, bottom one first, with no
+    // padding (a pixel's fields are in file order): it goes out whole.
+    static_assert(sizeof(RGBApixel) == 4, "RGBApixel must be four bytes without padding");
+    for (int j = 0; j < Height; j++) StoredRow(j);
+    const char* Bytes = reinterpret_cast<const char*>(Pixels.get());
+    // In pieces, so that no write call asks for more than any host's write count can hold.
+    for (int64_t Left = RowBytes() * Height; Left > 0;) {
+        const int64_t Piece = std::min<int64_t>(Left, MaxWritePiece);
+        Out.write(Bytes, static_cast<std::streamsize>(Piece));
+        if (!Out) return false;
+        Bytes += Piece;
+        Left -= Piece;
     }
     return true;
+}
+
+bool BMP::WriteEncodedRows(std::ostream& Out) {
+    // Encoded row by row into one reused buffer, bottom row first.
+    const int64_t Row = RowBytes();
+    std::vector<bmpBYTE> Buffer(static_cast<size_t>(Row));
+    for (int j = Height - 1; j >= 0; j--) {
+        EncodeRow(Buffer.data(), j);
+        Out.write(reinterpret_cast<const char*>(Buffer.data()), static_cast<std::streamsize>(Row));
+        if (!Out) return false;
+    }
+    return true;
+}
+
+bool BMP::WriteToStream(std::ostream& Out) {
+    const std::vector<bmpBYTE> Head = Headers();
+    Out.write(reinterpret_cast<const char*>(Head.data()),
+              static_cast<std::streamsize>(Head.size()));
+    const bool Written =
+        Out && (BitDepth == 32 ? WriteStoredRows(Out) : WriteEncodedRows(Out)) && Out.flush();
+    if (!Written) WriteError();
+    return Written;
 }
 
 bool BMP::WriteToFile(const char* FileName, std::string* Reason, const OutputPolicy* Policy) {

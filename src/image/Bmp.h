@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct OutputPolicy;
 
@@ -82,7 +83,7 @@ public:
     // Writes the file's bytes to Out: the 14-byte file header, the 40-byte
     // info header, a grey colour table for depths 1, 4 and 8, then the rows
     // from the bottom one up, each padded to a multiple of 4 bytes. At 32 bits
-    // the rows go out together in one write call (pieces of at most 1 GiB),
+    // the rows go out together in one write call (pieces of at most 8 MiB),
     // at other depths with one write call per row. On a failed write it prints
     // the write error once, writes nothing more and returns false; it also
     // returns false when the final flush fails.
@@ -111,6 +112,12 @@ private:
     int64_t RowBytes() const;
     // Encodes row Row at the current depth into Buffer (RowBytes() bytes).
     void EncodeRow(bmpBYTE* Buffer, int Row);
+    // The file header, the info header and, at depths up to 8, the grey colour table.
+    std::vector<bmpBYTE> Headers() const;
+    // The rows after the headers: at 32 bits the stored pixels as they are, at other depths
+    // each row encoded. False, with nothing more written, on the first failed write.
+    bool WriteStoredRows(std::ostream& Out);
+    bool WriteEncodedRows(std::ostream& Out);
 
     // The message lines above, while BMPwarnings is set.
     std::ostream* Messages_;

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <vector>
 
+#include "model/ModelLayout.h"
+
 // One texture of the model file: its size as stored, and the buffer offset of
 // the first byte of its DXT5 pixel data.
 struct Texture {
@@ -13,33 +15,27 @@ struct Texture {
     int32_t StartLine;
 };
 
-// The texture marker: seven zero bytes, then 0x99. It stands 8 bytes before
-// each texture's pixel data; the texture's size words lie 16 and 14 bytes
-// before it.
-inline constexpr int TextureMarkerSize = 8;
-// A marker closes an entry for the previous one only when it lies more than
-// this many bytes after it.
-inline constexpr int TextureMinSpacing = 500;
-
 // Scans Buff[0, BufferSize) from TexStart on and returns every entry the scan
-// closes, in file order: one for each marker that the next marker follows by
-// more than TextureMinSpacing bytes, one for the last marker, and, when the
+// closes, in file order: one for each marker (layout::texture) that the next marker follows by
+// more than layout::texture::MinSpacing bytes, one for the last marker, and, when the
 // first marker lies that far after TexStart (or there is none), one first
 // entry made from TexStart itself. The result always holds at least one entry
-// and at most BufferSize / 501 + 2.
+// and at most BufferSize / (MinSpacing + 1) + 2.
 //
 // Buff may be null only when BufferSize is 0. A negative TexStart starts the
-// search at 0; markers count only where all 8 bytes lie inside the buffer. A
+// search at 0; markers count only where all their bytes lie inside the buffer. A
 // size word outside the buffer reads as 0. StartLine is the marker offset plus
-// 8, wrapped to 32 bits (a TexStart near INT32_MAX gives a negative one).
+// layout::texture::PixelData, wrapped to 32 bits (a TexStart near INT32_MAX gives a negative one).
 std::vector<Texture> FindTextures(const unsigned char* Buff, int BufferSize, int TexStart);
 
-// Reads the texture count (offset 8) and region start (offset 12) from the
-// header, scans the region with FindTextures, allocates the directory with
-// array-new and prints the report to Out:
+// How many more textures than the scan finds a header may declare and still be believed.
+inline constexpr int TextureCountSlack = 64;
+
+// Reads the texture count and region start from the header, scans the region with
+// FindTextures, allocates the directory with array-new and prints the report to Out:
 //   an empty line, "Textures count: <n>", then "Texture N<k+1>: <W>x<H>x32" per entry.
 //
-// The header count is used as it stands when it lies in [0, found + 64]. A
+// The header count is used as it stands when it lies in [0, found + TextureCountSlack]. A
 // negative count gives an empty directory and a larger one a directory of the
 // entries found, so hostile headers cannot make the directory or the report
 // outgrow the file; either case adds the line

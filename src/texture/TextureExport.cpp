@@ -10,12 +10,14 @@
 #include <iostream>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "model/ByteReader.h"
+#include "model/ModelLayout.h"
 
 namespace {
 
-constexpr int BlockBytes = 16;
+constexpr int BlockBytes = layout::texture::BlockSize;
 
 // Stores the four decoded pixels of a block row (red, green, blue, alpha) as
 // image pixels (blue, green, red, alpha). On common hosts each pixel is one
@@ -78,6 +80,61 @@ void DecodeBlocks(BMP& Tex, int W, int H, const unsigned char* Data, int BlocksW
     }
 }
 
+// An entry's pixel data: a grid of BlocksWide x BlocksHigh blocks at Data, or no data for an
+// entry with a side of 0 or less; or why the entry is refused.
+struct PixelData {
+    const unsigned char* Data = nullptr;
+    int BlocksWide = 0, BlocksHigh = 0;
+    std::string Refusal;
+};
+
+// The pixel data of T, which must lie wholly inside the buffer and fit in the Budget of block
+// bytes that the export may still decode; taken from the budget when it does.
+PixelData Locate(const ByteReader& R, const Texture& T, int64_t& Budget) {
+    PixelData P;
+    if (T.Width <= 0 || T.Height <= 0) return P;
+    P.BlocksWide = (T.Width + 3) / 4;
+    P.BlocksHigh = (T.Height + 3) / 4;
+    const int64_t Bytes = int64_t{BlockBytes} * P.BlocksWide * P.BlocksHigh;
+    P.Data = R.Bytes(T.StartLine, Bytes);
+    if (P.Data == nullptr)
+        P.Refusal = "has pixel data past the end of the model file";
+    else if (Bytes > Budget)
+        P.Refusal = "would take the pixels decoded past " + std::to_string(TextureBudgetFactor) +
+                    " times the model file's size";
+    else
+        Budget -= Bytes;
+    return P;
+}
+
+// One image serves every texture that fits in the pixels it holds, so their
+// memory comes from the system once; a larger texture gets a fresh image, made
+// after the old one is gone, so no two are held at once.
+class ReusedImage {
+public:
+    explicit ReusedImage(std::ostream& Messages) : Messages_(Messages) {}
+
+    // The image at W x H pixels and 32 bits, for a texture of Pixels pixels (0 without pixel
+    // data: a side of 0 or less is refused by SetSize, which warns and keeps 1 x 1). Throws
+    // std::bad_alloc when the pixels cannot be allocated.
+    BMP& Sized(int W, int H, size_t Pixels) {
+        if (Pixels == 0 || Pixels > Held_) {
+            Image_.reset();
+            Held_ = 0;
+            Image_.emplace(Messages_);
+        }
+        Image_->SetSize(W, H);
+        Held_ = std::max(Held_, Pixels);
+        Image_->SetBitDepth(32);
+        return *Image_;
+    }
+
+private:
+    std::ostream& Messages_;
+    std::optional<BMP> Image_;
+    size_t Held_ = 0;
+};
+
 }  // namespace
 
 void ExportTextures(const char* Path, int Count, const Texture* Textures, const unsigned char* Buff,
@@ -89,61 +146,29 @@ void ExportTextures(const char* Path, int Count, const Texture* Textures, const 
     // Block bytes this call may still decode: generous for overlapping entries
     // of real files, yet a bound on what a crafted directory can multiply.
     int64_t Budget = TextureBudgetFactor * int64_t{R.Size()};
-    // One image serves every texture that fits in the pixels it holds, so
-    // their memory comes from the system once; a larger texture gets a fresh
-    // image, made after the old one is gone, so no two are held at once.
-    std::optional<BMP> Image;
-    size_t Held = 0;
+    ReusedImage Image(Out);
 
     for (int t = 0; t < Count; t++) {
         const int W = Textures[t].Width;
         const int H = Textures[t].Height;
         const std::string Name = Base + "_tex" + std::to_string(t) + ".bmp";
+        PixelData P = Locate(R, Textures[t], Budget);
         std::string Reason;
-        const auto Refuse = [&](const std::string& Why) {
-            if (Failed != nullptr)
-                Failed->push_back(Name + ": texture N" + std::to_string(t + 1) + " " + Why);
-        };
-
-        const unsigned char* Data = nullptr;
-        int BlocksWide = 0, BlocksHigh = 0;
-        if (W > 0 && H > 0) {
-            BlocksWide = (W + 3) / 4;
-            BlocksHigh = (H + 3) / 4;
-            const int64_t Bytes = int64_t{BlockBytes} * BlocksWide * BlocksHigh;
-            Data = R.Bytes(Textures[t].StartLine, Bytes);
-            if (Data == nullptr) {
-                Refuse("has pixel data past the end of the model file");
-                continue;
-            }
-            if (Bytes > Budget) {
-                Refuse("would take the pixels decoded past " + std::to_string(TextureBudgetFactor) +
-                       " times the model file's size");
-                continue;
-            }
-            Budget -= Bytes;
-        }
-
         try {
-            const size_t Pixels =
-                Data != nullptr ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
-            if (Pixels == 0 || Pixels > Held) {
-                Image.reset();
-                Held = 0;
-                Image.emplace(Out);
+            if (P.Refusal.empty()) {
+                const size_t Pixels =
+                    P.Data != nullptr ? static_cast<size_t>(W) * static_cast<size_t>(H) : 0;
+                BMP& Tex = Image.Sized(W, H, Pixels);
+                if (P.Data != nullptr) DecodeBlocks(Tex, W, H, P.Data, P.BlocksWide, P.BlocksHigh);
+                if (!Sink(Name, Tex, Reason) && Failed != nullptr)
+                    Failed->push_back(Name + ": " + Reason);
             }
-            BMP& Tex = *Image;
-            // A side of 0 or less is refused by SetSize, which warns and keeps 1 x 1.
-            Tex.SetSize(W, H);
-            Held = std::max(Held, Pixels);
-            Tex.SetBitDepth(32);
-            if (Data != nullptr) DecodeBlocks(Tex, W, H, Data, BlocksWide, BlocksHigh);
-            if (!Sink(Name, Tex, Reason) && Failed != nullptr)
-                Failed->push_back(Name + ": " + Reason);
         } catch (const std::bad_alloc&) {
-            Refuse("needs more memory than is free for its " + std::to_string(W) + " x " +
-                   std::to_string(H) + " pixels");
+            P.Refusal = "needs more memory than is free for its " + std::to_string(W) + " x " +
+                        std::to_string(H) + " pixels";
         }
+        if (!P.Refusal.empty() && Failed != nullptr)
+            Failed->push_back(Name + ": texture N" + std::to_string(t + 1) + " " + P.Refusal);
     }
 }
 

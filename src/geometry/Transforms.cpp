@@ -1,6 +1,5 @@
-// The settled NaN of the vector and matrix arithmetic (the arithmetic itself is inline in the
-// header).
-#include "geometry/Vectors.h"
+// The settled NaN of the transforms (the transforms themselves are inline in Transforms.h).
+#include "geometry/Transforms.h"
 
 #include <limits>
 
