@@ -146,11 +146,14 @@ public:
         const double Seconds = std::chrono::duration<double>(Clock::now() - Start_).count();
         const double Rate = Seconds > 0 ? static_cast<double>(BytesDone) / Seconds : 0;
         const double Share = Total_ > 0 ? 100.0 * static_cast<double>(BytesDone) / Total_ : 0;
-        std::string Line = "[" + std::to_string(Done) + "/" + std::to_string(All) + "] " +
-                           Fixed(Share, 0) + "% " + Fixed(Rate / 1e6, 1) + " MB/s";
+        // Built by appending: g++ 12 warns (-Wrestrict) on a literal + string here.
+        std::string Line = "[";
+        Line += std::to_string(Done) + "/" + std::to_string(All) + "] " + Fixed(Share, 0) + "% " +
+                Fixed(Rate / 1e6, 1) + " MB/s";
         if (Rate > 0) {
             const auto Left = static_cast<int64_t>(static_cast<double>(Total_ - BytesDone) / Rate);
-            Line += " " + std::to_string(Left / 60) + ":" + (Left % 60 < 10 ? "0" : "") +
+            Line += " ";
+            Line += std::to_string(Left / 60) + ":" + (Left % 60 < 10 ? "0" : "") +
                     std::to_string(Left % 60) + " left";
         }
         Line += " " + Model;
