@@ -6,9 +6,12 @@
 # timing; the disk is synced before each side, so none pays for the last one's writes; the sides
 # take turns going first. Every side's files are compared with the reference made by the loop
 # before the rounds (diff -r, the loop's logs left out); any difference stops the run.
-# Nothing is deleted until the end (about 3 GB a round): on ext4 without a journal, a file made
-# within 30 s of many deletions in its group costs a search past each deleted inode, which would
-# dominate the times. For the same reason, leave 30 s between two runs.
+# A round's files are then cut to nothing, and deleted only at the end: on ext4 without a journal,
+# a file made within 30 s of many deletions in its group costs a search past each deleted inode,
+# which would dominate the times. For the same reason, leave 30 s between two runs. The load
+# average of the machine is shown at the end of each round: other processes' work skews the wall
+# times, -j 2's most (with autogroup scheduling, a session gets its share of the processors
+# however many threads it runs).
 #
 # usage: bench/batch_run.sh [build folder, default build-release] [rounds, default 3]
 #                           [models, default 1000]
@@ -70,9 +73,11 @@ for r in $(seq "$ROUNDS"); do
         { time (cd "$side.$r" && "$side"); } 2>> "$side.times"
     done
     for side in loop j1 j2 floor; do same "$side.$r"; done
+    find loop.$r j1.$r j2.$r floor.$r -type f -exec truncate -s 0 {} +
     paste -d' ' loop.times j1.times j2.times floor.times | tail -n 1 | awk -v r="$r" '{
-        printf "round %d: wall (cpu) s: loop %.2f (%.2f), -j 1 %.2f (%.2f), -j 2 %.2f (%.2f), floor %.2f (%.2f)\n",
+        printf "round %d: wall (cpu) s: loop %.2f (%.2f), -j 1 %.2f (%.2f), -j 2 %.2f (%.2f), floor %.2f (%.2f);",
                r, $1, $2 + $3, $4, $5 + $6, $7, $8 + $9, $10, $11 + $12 }'
+    echo " load $(cut -d' ' -f1-3 /proc/loadavg)"
 done
 
 paste -d' ' loop.times j1.times j2.times floor.times | awk '
