@@ -8,10 +8,10 @@
 # before the rounds (diff -r, the loop's logs left out); any difference stops the run.
 # A round's files are then cut to nothing, and deleted only at the end: on ext4 without a journal,
 # a file made within 30 s of many deletions in its group costs a search past each deleted inode,
-# which would dominate the times. For the same reason, leave 30 s between two runs. The load
-# average of the machine is shown at the end of each round: other processes' work skews the wall
-# times, -j 2's most (with autogroup scheduling, a session gets its share of the processors
-# however many threads it runs).
+# which would dominate the times. For the same reason, leave 30 s between two runs. Each round
+# also shows how many processors other programs kept busy while each side ran (from /proc/stat):
+# their work stretches the wall times, -j 2's most (with autogroup scheduling, a session gets its
+# share of the processors however many threads it runs), so judge -j 2 on an idle machine.
 #
 # usage: bench/batch_run.sh [build folder, default build-release] [rounds, default 3]
 #                           [models, default 1000]
@@ -65,19 +65,28 @@ bytes() { find "$@" -printf '%s\n' | awk '{ n++; s += $1 } END { printf "%d file
 echo "game folder: $(bytes "$GAME" -name '*.qm'); output: $(bytes ref -type f ! -name '*.log')"
 
 TIMEFORMAT='%R %U %S'
+HZ=$(getconf CLK_TCK)
+# Processor time used by the whole machine so far, in seconds.
+busy() { awk -v hz="$HZ" '/^cpu / { print ($2 + $3 + $4 + $7 + $8 + $9) / hz }' /proc/stat; }
 SIDES=(loop j1 j2 floor loop j1 j2)
 for r in $(seq "$ROUNDS"); do
     for side in "${SIDES[@]:r % 4:4}"; do
         mkdir "$side.$r"
         sync
-        { time (cd "$side.$r" && "$side"); } 2>> "$side.times"
+        before=$(busy)
+        { time (cd "$side.$r" && "$side"); } 2> time.txt
+        # wall, user, system, then the processor time of the machine meanwhile
+        echo "$(cat time.txt) $(busy) $before" | awk '{ print $1, $2, $3, $4 - $5 }' >> "$side.times"
     done
     for side in loop j1 j2 floor; do same "$side.$r"; done
     find loop.$r j1.$r j2.$r floor.$r -type f -exec truncate -s 0 {} +
-    paste -d' ' loop.times j1.times j2.times floor.times | tail -n 1 | awk -v r="$r" '{
-        printf "round %d: wall (cpu) s: loop %.2f (%.2f), -j 1 %.2f (%.2f), -j 2 %.2f (%.2f), floor %.2f (%.2f);",
-               r, $1, $2 + $3, $4, $5 + $6, $7, $8 + $9, $10, $11 + $12 }'
-    echo " load $(cut -d' ' -f1-3 /proc/loadavg)"
+    paste -d' ' loop.times j1.times j2.times floor.times | tail -n 1 | awk -v r="$r" '
+        function side(name, k) {  # wall (cpu, processors kept busy by others)
+            others = ($(k + 3) - $(k + 1) - $(k + 2)) / $k
+            return sprintf("%s %.2f (%.2f, %.1f)", name, $k, $(k + 1) + $(k + 2), others < 0 ? 0 : others)
+        }
+        { printf "round %d: wall s (cpu s, others'"'"' processors): %s, %s, %s, %s\n", r,
+                 side("loop", 1), side("-j 1", 5), side("-j 2", 9), side("floor", 13) }'
 done
 
 paste -d' ' loop.times j1.times j2.times floor.times | awk '
@@ -92,9 +101,10 @@ paste -d' ' loop.times j1.times j2.times floor.times | awk '
         return sprintf("%." digits "f (%." digits "f-%." digits "f)", m, a[1], a[n])
     }
     {
-        lw[NR] = $1; j1w[NR] = $4; j2w[NR] = $7; fw[NR] = $10
-        lc[NR] = $2 + $3; j1c[NR] = $5 + $6; j2c[NR] = $8 + $9; fc[NR] = $11 + $12
-        a[NR] = $1 / $4; b[NR] = $4 / $7; c[NR] = $4 / $10
+        lw[NR] = $1; j1w[NR] = $5; j2w[NR] = $9; fw[NR] = $13
+        lc[NR] = $2 + $3; j1c[NR] = $6 + $7; j2c[NR] = $10 + $11; fc[NR] = $14 + $15
+        o[NR] = ($12 - j2c[NR]) / $9; if (o[NR] < 0) o[NR] = 0
+        a[NR] = $1 / $5; b[NR] = $5 / $9; c[NR] = $5 / $13
         ac[NR] = lc[NR] / j1c[NR]; cc[NR] = j1c[NR] / fc[NR]
     }
     END {
@@ -105,12 +115,13 @@ paste -d' ' loop.times j1.times j2.times floor.times | awk '
         A = median(a, n); B = median(b, n); C = median(c, n)
         printf "Ratios, wall, per round: loop / -j 1 %s, -j 1 / -j 2 %s, -j 1 / floor %s\n", show(a, n, 2), show(b, n, 2), show(c, n, 2)
         printf "Ratios, cpu, per round:  loop / -j 1 %s, -j 1 / floor %s\n", show(ac, n, 2), show(cc, n, 2)
+        printf "Processors kept busy by other programs during -j 2: %s\n", show(o, n, 1)
         ok1 = A >= 2; ok2 = B >= 1.7; ok3 = C <= 2.5
         printf "Goal: -j 1 at least 2x faster than the loop   %.2fx  %s\n", A, ok1 ? "pass" : "FAIL"
         printf "Goal: -j 2 at least 1.7x faster than -j 1     %.2fx  %s\n", B, ok2 ? "pass" : "FAIL"
         printf "Goal: -j 1 within 2.5x of the floor           %.2fx  %s\n", C, ok3 ? "pass" : "FAIL"
         printf "BATCH_RUN loop_per_j1=%.2f j1_per_j2=%.2f j1_per_floor=%.2f loop_per_j1_range=%.2f-%.2f j1_per_j2_range=%.2f-%.2f j1_per_floor_range=%.2f-%.2f",
                A, B, C, a[1], a[n], b[1], b[n], c[1], c[n]
-        printf " loop_s=%.2f j1_s=%.2f j2_s=%.2f floor_s=%.2f rounds=%d\n", median(lw, n), median(j1w, n), median(j2w, n), median(fw, n), n
+        printf " loop_s=%.2f j1_s=%.2f j2_s=%.2f floor_s=%.2f others_j2=%.1f rounds=%d\n", median(lw, n), median(j1w, n), median(j2w, n), median(fw, n), median(o, n), n
         exit !(ok1 && ok2 && ok3)
     }'
