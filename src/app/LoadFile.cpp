@@ -43,6 +43,10 @@ int LoadFile(const char* Path, unsigned char*& Buff, std::string* Problem) {
         return Fail(Problem, "Error: cannot open model file " + Name + ": " +
                                  SystemReason("the system gave no reason"));
 
+    // Unbuffered: the bulk read goes straight into the model's array, and finding
+    // the size reads nothing ahead (a buffered stream reads the file's last block
+    // to seek to its end, and again after the bulk read).
+    std::setvbuf(File.get(), nullptr, _IONBF, 0);
     long End = -1;
     if (std::fseek(File.get(), 0, SEEK_END) == 0) End = std::ftell(File.get());
     if (End < 0 || std::fseek(File.get(), 0, SEEK_SET) != 0)
