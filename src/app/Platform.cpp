@@ -105,29 +105,27 @@ HANDLE ConsoleHandle(DWORD Which) {
     return Handle != INVALID_HANDLE_VALUE && GetConsoleMode(Handle, &Mode) ? Handle : nullptr;
 }
 
-}  // namespace
-
-std::istream& ConsoleInput() {
-    static const HANDLE Input = ConsoleHandle(STD_INPUT_HANDLE);
-    if (Input == nullptr) return std::cin;
-    static WideConsoleBuffer Buffer(Input);
-    static std::istream Stream(&Buffer);
-    return Stream;
+// The stream of the standard handle Which: read or written as wide characters
+// through Buffer when it is a console window, else Fallback.
+template <DWORD Which, class Buffer, class Stream>
+Stream& WideStream(Stream& Fallback) {
+    static const HANDLE Handle = ConsoleHandle(Which);
+    if (Handle == nullptr) return Fallback;
+    static Buffer Wide(Handle);
+    static Stream Console(&Wide);
+    return Console;
 }
 
+}  // namespace
+
+std::istream& ConsoleInput() { return WideStream<STD_INPUT_HANDLE, WideConsoleBuffer>(std::cin); }
+
 std::ostream& ConsoleOutput() {
-    static const HANDLE Output = ConsoleHandle(STD_OUTPUT_HANDLE);
-    if (Output == nullptr) return std::cout;
-    static WideConsoleOutput Buffer(Output);
-    static std::ostream Stream(&Buffer);
-    return Stream;
+    return WideStream<STD_OUTPUT_HANDLE, WideConsoleOutput>(std::cout);
 }
 
 std::ostream& ConsoleError() {
-    static const HANDLE Error = ConsoleHandle(STD_ERROR_HANDLE);
-    if (Error == nullptr) return std::cerr;
-    static WideConsoleOutput Buffer(Error);
-    static std::ostream Stream(&Buffer);
+    std::ostream& Stream = WideStream<STD_ERROR_HANDLE, WideConsoleOutput>(std::cerr);
     Stream.setf(std::ios::unitbuf);  // unbuffered, as std::cerr is
     return Stream;
 }

@@ -2,27 +2,8 @@
 # Runs the real qmbatch on folders as a user would: batch_smoke.sh COMMAND...
 # (build/qmbatch, or wine build-windows/qmbatch.exe, which adds the Windows cases).
 # Output is compared without CR; OBJ and BMP bytes must be the sample's on every platform.
-set -u
-HERE=$(cd "$(dirname "$0")" && pwd)
-EXPECTED=$HERE/expected
-SAMPLE=$HERE/../../samples/demo.qm
-WINDOWS=0
-case "$*" in *.exe*) WINDOWS=1 ;; esac
-CMD=
-for a do
-  if [ -f "$a" ]; then case $a in /*) ;; *) a=$PWD/$a ;; esac; fi
-  CMD="$CMD '$(printf '%s' "$a" | sed "s/'/'\\\\''/g")'"
-done
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmbatch.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-passed=0 failed=0
+. "$(dirname "$0")/common.sh"
 
-check() {  # WHAT COMMAND...: counts COMMAND's success, shows the run's output when it fails
-  what=$1; shift
-  if "$@" > "$WORK/check.txt" 2>&1; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $what"; head -n 20 "$WORK/check.txt" "$WORK/out.txt" "$WORK/err.txt"
-  fi
-}
 batch() {  # ARGS...: one run in $WORK/run; $rc its status, out.txt and err.txt its output without CR
   rc=0
   (cd "$WORK/run" && eval "$CMD" '"$@"') > "$WORK/raw.txt" 2> "$WORK/err.txt" || rc=$?

@@ -2,30 +2,8 @@
 # Runs the real binary through whole sessions: smoke.sh COMMAND...
 # (build/qmextract, or wine build-windows/qmextract.exe, which adds the Windows paths).
 # Console output is compared without CR; OBJ and BMP bytes must be the same on every platform.
-set -u
-HERE=$(cd "$(dirname "$0")" && pwd)
-EXPECTED=$HERE/expected
-SAMPLE=$HERE/../../samples/demo.qm
-WINDOWS=0
-case "$*" in *.exe*) WINDOWS=1 ;; esac
+. "$(dirname "$0")/common.sh"
 
-# The command, quoted for eval, with relative file names made absolute (the runs change folder).
-CMD=
-for a do
-  if [ -f "$a" ]; then case $a in /*) ;; *) a=$PWD/$a ;; esac; fi
-  CMD="$CMD '$(printf '%s' "$a" | sed "s/'/'\\\\''/g")'"
-  EXE=$a  # the binary, for copying beside a batch file
-done
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/qmsmoke.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-passed=0 failed=0
-
-check() {  # WHAT COMMAND...: counts COMMAND's success, shows its output when it fails
-  what=$1; shift
-  if "$@" > "$WORK/check.txt" 2>&1; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $what"; head -n 20 "$WORK/check.txt"
-  fi
-}
 fresh() {  # an empty run folder holding demo.qm
   rm -rf "$WORK/run" && mkdir "$WORK/run" && cp "$SAMPLE" "$WORK/run/demo.qm" && cd "$WORK/run"
 }
