@@ -2,9 +2,7 @@
 #include "Exercise.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <sstream>
-#include <vector>
 
 #include "Bounds.h"
 #include "HeapMeter.h"
@@ -31,18 +29,15 @@ void Check(std::vector<std::string>& Broken, const char* What, uint64_t Got, uin
                          std::to_string(Limit));
 }
 
-// Empty when Got is Expected; otherwise where they first differ and the line there in each.
+// Empty when Got is Expected; otherwise where they first differ, and the reference's line there.
 std::string Difference(const std::string& Got, const std::string& Expected) {
     if (Got == Expected) return "";
     const auto At = static_cast<size_t>(
-        std::mismatch(Got.begin(), Got.end(), Expected.begin(), Expected.end()).first -
-        Got.begin());
-    const auto LineAt = [At](const std::string& Text) {
-        const size_t From = At == 0 ? 0 : Text.rfind('\n', At - 1) + 1;  // npos + 1 is 0
-        return "\"" + Text.substr(From, Text.find('\n', From) - From) + "\"";
-    };
-    return "OBJ text differs from the reference writer's at byte " + std::to_string(At) + ": " +
-           LineAt(Got) + " where the reference has " + LineAt(Expected);
+        std::mismatch(Got.begin(), Got.end(), Expected.begin(), Expected.end()).second -
+        Expected.begin());
+    const size_t From = At == 0 ? 0 : Expected.rfind('\n', At - 1) + 1;  // npos + 1 is 0
+    return "OBJ text differs from the reference writer's at byte " + std::to_string(At) +
+           ", in its line \"" + Expected.substr(From, Expected.find('\n', From) - From) + "\"";
 }
 
 }  // namespace

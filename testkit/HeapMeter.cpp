@@ -4,15 +4,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <new>
 
 namespace {
 
 std::atomic<bool> Armed{false};
-std::atomic<int64_t> Live{0};
-std::atomic<int64_t> Peak{0};
+std::atomic<int64_t> Live{0}, Peak{0};
 
 void Track(int64_t Bytes) {
     if (!Armed) return;

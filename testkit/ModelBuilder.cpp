@@ -18,12 +18,7 @@
 
 namespace {
 
-using layout::F32Size;
-using layout::I16Size;
-namespace header = layout::header;
-namespace object = layout::object;
-namespace record = layout::record;
-namespace texture = layout::texture;
+using namespace layout;
 
 // Room for every header field; the sections follow.
 constexpr size_t HeaderSize = 256;
@@ -40,8 +35,30 @@ size_t At(size_t Base, int64_t Field) {
     return static_cast<size_t>(static_cast<int64_t>(Base) + Field);
 }
 
-void PutI32(std::vector<uint8_t>& B, size_t Offset, size_t Value) {
-    PutU32(B, Offset, static_cast<uint32_t>(Value));
+void PutF32(std::vector<uint8_t>& Bytes, size_t Offset, float Value) {
+    PutU32(Bytes, Offset, std::bit_cast<uint32_t>(Value));
+}
+
+void PutI16(std::vector<uint8_t>& Bytes, size_t Offset, int16_t Value) {
+    if (Bytes.size() < Offset + 2) Bytes.resize(Offset + 2);
+    Bytes[Offset] = static_cast<uint8_t>(Value);
+    Bytes[Offset + 1] = static_cast<uint8_t>(static_cast<uint16_t>(Value) >> 8);
+}
+
+// Compresses Width x Height RGBA pixels (row-major, 4 bytes each, sides multiples of 4) into
+// DXT5 blocks in rows of Width / 4 blocks, top to bottom.
+std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8_t>& Rgba) {
+    std::vector<uint8_t> Blocks;
+    for (int by = 0; by < Height / 4; by++)
+        for (int bx = 0; bx < Width / 4; bx++) {
+            uint8_t Pixels[64], Block[texture::BlockSize];
+            for (int b = 0; b < 16; b++)
+                std::memcpy(Pixels + 4 * b,
+                            &Rgba[(size_t(by * 4 + b / 4) * Width + bx * 4 + b % 4) * 4], 4);
+            squish::Compress(Pixels, Block, squish::kDxt5);
+            Blocks.insert(Blocks.end(), Block, Block + texture::BlockSize);
+        }
+    return Blocks;
 }
 
 // A gradient with a transparent corner, so alpha shows in the output.
@@ -66,17 +83,9 @@ BuilderTexture GradientTexture(int16_t Width, int16_t Height) {
 
 }  // namespace
 
-void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint32_t Value) {
+void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint64_t Value) {
     if (Bytes.size() < Offset + 4) Bytes.resize(Offset + 4);
     for (int b = 0; b < 4; b++) Bytes[Offset + b] = static_cast<uint8_t>(Value >> (8 * b));
-}
-void PutF32(std::vector<uint8_t>& Bytes, size_t Offset, float Value) {
-    PutU32(Bytes, Offset, std::bit_cast<uint32_t>(Value));
-}
-void PutI16(std::vector<uint8_t>& Bytes, size_t Offset, int16_t Value) {
-    if (Bytes.size() < Offset + 2) Bytes.resize(Offset + 2);
-    Bytes[Offset] = static_cast<uint8_t>(Value);
-    Bytes[Offset + 1] = static_cast<uint8_t>(static_cast<uint16_t>(Value) >> 8);
 }
 
 Mat4x4 ModelBuilder::Identity() { return Translation(0, 0, 0); }
@@ -85,44 +94,30 @@ Mat4x4 ModelBuilder::Translation(float X, float Y, float Z) {
     return Mat4x4{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {X, Y, Z, 1}}};
 }
 
-std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8_t>& Rgba) {
-    std::vector<uint8_t> Blocks;
-    for (int by = 0; by < Height / 4; by++)
-        for (int bx = 0; bx < Width / 4; bx++) {
-            uint8_t Pixels[64], Block[texture::BlockSize];
-            for (int b = 0; b < 16; b++)
-                std::memcpy(Pixels + 4 * b,
-                            &Rgba[(size_t(by * 4 + b / 4) * Width + bx * 4 + b % 4) * 4], 4);
-            squish::Compress(Pixels, Block, squish::kDxt5);
-            Blocks.insert(Blocks.end(), Block, Block + texture::BlockSize);
-        }
-    return Blocks;
-}
-
 std::vector<uint8_t> ModelBuilder::Build() const {
     std::vector<uint8_t> B(HeaderSize, 0);
-    PutI32(B, header::ObjectCount, Objects.size());
+    PutU32(B, header::ObjectCount, Objects.size());
 
     std::vector<int> Intended;
     for (const BuilderObject& O : Objects) {
         const size_t p = At(B.size(), -object::PaletteLength);
         Intended.push_back(static_cast<int>(p));
-        PutI32(B, At(p, object::PaletteLength), O.Palette.size());
+        PutU32(B, At(p, object::PaletteLength), O.Palette.size());
         for (int k = 0; k < object::MarkerFloats; k++) PutF32(B, p + F32Size * k, O.Marker);
-        PutI32(B, p + object::StripLength, O.Strip.size());
+        PutU32(B, p + object::StripLength, O.Strip.size());
         for (size_t j = 0; j < O.Palette.size(); j++)
             PutI16(B, p + object::Palette + I16Size * j, O.Palette[j]);
         B.resize(Align4(p + object::Palette + I16Size * O.Palette.size()), 0);
     }
 
-    PutI32(B, header::IndexStart, B.size() - header::GeometryBase);  // the strips back to back
+    PutU32(B, header::IndexStart, B.size() - header::GeometryBase);  // the strips back to back
     for (const BuilderObject& O : Objects)
         for (int16_t e : O.Strip) PutI16(B, B.size(), e);
-    PutI32(B, header::IndexEnd, B.size() - header::GeometryBase);
+    PutU32(B, header::IndexEnd, B.size() - header::GeometryBase);
     B.resize(Align4(B.size()), 0);
 
-    PutI32(B, header::RecordStart, B.size() - header::GeometryBase);
-    PutI32(B, header::RecordCount, Vertices.size());
+    PutU32(B, header::RecordStart, B.size() - header::GeometryBase);
+    PutU32(B, header::RecordCount, Vertices.size());
     for (const BuilderVertex& V : Vertices) {
         const size_t r = B.size();
         B.resize(r + record::Size, 0);
@@ -138,20 +133,17 @@ std::vector<uint8_t> ModelBuilder::Build() const {
     for (const auto& [Table, Start, Count] :
          {std::tuple{&Mats1, header::MatrixStart1, header::MatrixCount1},
           std::tuple{&Mats2, header::MatrixStart2, header::MatrixCount2}}) {
-        PutI32(B, Start, B.size() - header::GeometryBase);
-        PutI32(B, Count, Table->size());
-        for (const Mat4x4& M : *Table) {
-            const size_t m = B.size();
-            for (int r = 0; r < 4; r++)
-                for (int c = 0; c < 4; c++)
-                    PutF32(B, m + layout::matrix::RowSize * r + F32Size * c, M.E[r][c]);
-        }
+        PutU32(B, Start, B.size() - header::GeometryBase);
+        PutU32(B, Count, Table->size());
+        for (const Mat4x4& M : *Table)  // row by row: row-major
+            for (const auto& Row : M.E)
+                for (const float E : Row) PutF32(B, B.size(), E);
     }
 
-    PutI32(B, header::TextureCount, Textures.size());
+    PutU32(B, header::TextureCount, Textures.size());
     size_t Marker = At(B.size(), -texture::Width);
     for (const BuilderTexture& T : Textures) {
-        if (&T == &Textures[0]) PutI32(B, header::TextureStart, Marker);
+        if (&T == &Textures[0]) PutU32(B, header::TextureStart, Marker);
         B.resize(Marker + texture::PixelData + T.Blocks.size(), TextureFiller);
         PutI16(B, At(Marker, texture::Width), T.Width);
         PutI16(B, At(Marker, texture::Height), T.Height);

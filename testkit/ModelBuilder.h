@@ -28,10 +28,6 @@ struct BuilderTexture {
     std::vector<uint8_t> Blocks;
 };
 
-// Compresses Width x Height RGBA pixels (row-major, 4 bytes each, sides
-// multiples of 4) into DXT5 blocks in rows of Width / 4 blocks, top to bottom.
-std::vector<uint8_t> CompressDxt5(int Width, int Height, const std::vector<uint8_t>& Rgba);
-
 // Lays out a model file (its fields as src/model/ModelLayout.h names them): the header, the
 // object blocks, the index list, the vertex records, matrix tables 1 and 2, then the texture
 // region, whose markers lie at least TextureSpacing bytes apart.
@@ -58,9 +54,8 @@ ModelBuilder DemoModel();
 // entries past the records, textures with odd sides.
 ModelBuilder EdgeModel();
 
-void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint32_t Value);
-void PutI16(std::vector<uint8_t>& Bytes, size_t Offset, int16_t Value);
-void PutF32(std::vector<uint8_t>& Bytes, size_t Offset, float Value);
+// Writes the low 32 bits of Value little-endian at Offset, growing Bytes as needed.
+void PutU32(std::vector<uint8_t>& Bytes, size_t Offset, uint64_t Value);
 
 // Whole-file I/O for tools and tests; both throw std::runtime_error on failure.
 void WriteFileBytes(const std::string& Path, const std::vector<uint8_t>& Bytes);

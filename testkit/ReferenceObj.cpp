@@ -3,7 +3,6 @@
 // nothing from the product but the record it reads.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -25,16 +24,16 @@ float Rounded(double Result, std::initializer_list<double> Operands) {
     return -NaN;
 }
 
-// Column c of the row vector (X, Y, Z, 1) times M: M[0][c]·X + M[1][c]·Y + M[2][c]·Z + M[3][c],
-// summed left to right in double.
-float Column(const Mat4x4& M, int c, const Value& V) {
-    const double E0 = M.E[0][c], E1 = M.E[1][c], E2 = M.E[2][c], E3 = M.E[3][c];
-    const double X = V[0], Y = V[1], Z = V[2];
-    return Rounded(E0 * X + E1 * Y + E2 * Z + E3, {E0, X, E1, Y, E2, Z, E3});
-}
-
+// The row vector (X, Y, Z, 1) times M, columns 0 to 2: column c is
+// M[0][c]·X + M[1][c]·Y + M[2][c]·Z + M[3][c], summed left to right in double.
 Value Transformed(const Mat4x4& M, const Value& V) {
-    return {Column(M, 0, V), Column(M, 1, V), Column(M, 2, V)};
+    const double X = V[0], Y = V[1], Z = V[2];
+    Value R;
+    for (int c = 0; c < 3; c++) {
+        const double E0 = M.E[0][c], E1 = M.E[1][c], E2 = M.E[2][c], E3 = M.E[3][c];
+        R[c] = Rounded(E0 * X + E1 * Y + E2 * Z + E3, {E0, X, E1, Y, E2, Z, E3});
+    }
+    return R;
 }
 
 // V over its length: the sum of squares rounded to float, its float square root, then each
@@ -60,11 +59,9 @@ Mat4x4 MatrixOf(const QMobject& M, int o, int v) {
 // The position, texture coordinate and normal that vertex v of object o shows in the file.
 std::array<Value, 3> ValuesOf(const QMobject& M, int o, int v) {
     const Mat4x4 Mat = MatrixOf(M, o, v);
-    const Vector4f& P = M.Vertices[v];
-    const Vector3f& R = M.Normals[v];
-    const Value N = Normalised(Transformed(Mat, {R.X, R.Y, R.Z}));
-    return {Transformed(Mat, {P.X, P.Y, P.Z}), Value{M.TexCoords[v].X, M.TexCoords[v].Y, 0},
-            Value{-N[0], -N[1], -N[2]}};
+    const Value N = Normalised(Transformed(Mat, {M.Normals[v].X, M.Normals[v].Y, M.Normals[v].Z}));
+    return {Transformed(Mat, {M.Vertices[v].X, M.Vertices[v].Y, M.Vertices[v].Z}),
+            Value{M.TexCoords[v].X, M.TexCoords[v].Y, 0}, Value{-N[0], -N[1], -N[2]}};
 }
 
 }  // namespace
@@ -88,17 +85,15 @@ std::string ReferenceOBJ(const QMobject& M) {
         std::vector<std::array<long, 3>> Numbers(static_cast<size_t>(To - From), {-1, -1, -1});
         long Count[3] = {0, 0, 0};
         for (int k = 0; k < 3; k++) {
-            std::map<std::array<uint32_t, 3>, long>
-                Seen;  // +0 and -0 share a key; a NaN is never looked up
+            // Keys compare with <, so +0 and -0 are one key; a NaN is never looked up.
+            std::map<Value, long> Seen;
             for (long i = From; i < To; i++) {
                 const int v = M.VerticesRange[i];
                 if (v < 0 || v >= M.RVNumber) continue;
                 const Value V = ValuesOf(M, o, v)[k];
-                std::array<uint32_t, 3> Key{};
-                for (int c = 0; c < 3; c++) Key[c] = V[c] == 0 ? 0 : std::bit_cast<uint32_t>(V[c]);
                 const bool NaN = std::any_of(V.begin(), V.end(), [](float F) { return F != F; });
                 const auto [At, New] =
-                    NaN ? std::pair{Seen.end(), true} : Seen.try_emplace(Key, Count[k]);
+                    NaN ? std::pair{Seen.end(), true} : Seen.try_emplace(V, Count[k]);
                 Numbers[i - From][k] = New ? Count[k] : At->second;
                 if (!New) continue;
                 Count[k]++;
@@ -113,13 +108,10 @@ std::string ReferenceOBJ(const QMobject& M) {
             const auto &A = Numbers[i], &B = Numbers[i + 1], &C = Numbers[i + 2];
             if (A[0] < 0 || B[0] < 0 || C[0] < 0 || A[0] == B[0] || A[0] == C[0] || B[0] == C[0])
                 continue;
-            S += "f";
-            for (const auto* X : {&A, &B, &C})
-                for (int k = 0; k < 3; k++) {
-                    S += k == 0 ? ' ' : '/';
-                    S += std::to_string((*X)[k] + Base[k]);
-                }
-            S += "\n";
+            std::snprintf(L, sizeof L, "f %ld/%ld/%ld %ld/%ld/%ld %ld/%ld/%ld\n", A[0] + Base[0],
+                          A[1] + Base[1], A[2] + Base[2], B[0] + Base[0], B[1] + Base[1],
+                          B[2] + Base[2], C[0] + Base[0], C[1] + Base[1], C[2] + Base[2]);
+            S += L;
             Faces++;
         }
         S += "# " + std::to_string(Faces) + " faces\n\ng\n";

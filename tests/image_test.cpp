@@ -54,10 +54,10 @@ const Depth Depths[] = {
     {1, 54 + 8, 54 + 8 + 2 * 4, std::string("\x3F\0\0\0", 4)}};
 
 // A 4 x 4 image whose messages go to Log, with the pixel (1, 1) set.
-struct Logged {
+struct Bmp4x4 : testing::Test {
     std::ostringstream Log;
     BMP Image{Log};
-    Logged() {
+    void SetUp() override {
         Image.SetSize(4, 4);
         *Image(1, 1) = {9, 9, 9, 9};
     }
@@ -65,7 +65,7 @@ struct Logged {
 
 }  // namespace
 
-TEST(Bmp, HeadersAtEveryDepth) {
+TEST(Bmp, HeadersAndGreyTableAtEveryDepth) {
     for (const Depth& D : Depths) {
         const std::string F = D.File();
         ASSERT_EQ(F.size(), D.Size) << D.Bits;
@@ -77,17 +77,19 @@ TEST(Bmp, HeadersAtEveryDepth) {
         EXPECT_EQ(Fields, (std::vector<uint32_t>{19778, D.Size, 0, D.OffBits, 40, 8, 2, 1, Bits, 0,
                                                  D.Size - D.OffBits, 3780, 3780, 0, 0}))
             << D.Bits;
+        // The grey table, when there is one, ends with white.
+        EXPECT_EQ(Word(F, D.OffBits - 4), D.Bits <= 8 ? 0x00FFFFFFu : 0) << D.Bits;
     }
 }
 
-TEST(Bmp, AGreyTableThatEndsWithWhiteAtDepthsUpTo8) {
-    for (const Depth& D : Depths)
-        EXPECT_EQ(Word(D.File(), D.OffBits - 4), D.Bits <= 8 ? 0x00FFFFFFu : 0) << D.Bits;
-}
-
+// A row of one pixel takes four bytes too.
 TEST(Bmp, PixelsEncodedAndRowsPaddedAtEveryDepth) {
-    for (const Depth& D : Depths)
+    for (const Depth& D : Depths) {
         EXPECT_EQ(D.File().substr(D.OffBits, D.FirstRow.size()), D.FirstRow) << D.Bits;
+        BMP OnePixel;
+        OnePixel.SetBitDepth(D.Bits);
+        EXPECT_EQ(Stored(OnePixel).size(), D.OffBits + 4) << D.Bits;
+    }
 }
 
 // A file size that needs all four bytes, pixels that take more than one write call, and blank
@@ -103,75 +105,47 @@ TEST(Bmp, ALargeImageIsWrittenWhole) {
     EXPECT_EQ(F.substr(F.size() - 4), Blank);
 }
 
-TEST(Bmp, ARowOfOnePixelIsPaddedToFourBytesAtEveryDepth) {
-    for (const Depth& D : Depths) {
-        BMP Image;
-        Image.SetBitDepth(D.Bits);
-        EXPECT_EQ(Stored(Image).size(), D.OffBits + 4) << D.Bits;
-    }
-}
-
-TEST(Bmp, AFreshImageResizedHoldsEveryPixel) {
-    BMP Image;
-    ASSERT_TRUE(Image.SetSize(2, 1));
-    *Image(1, 0) = {1, 2, 3, 4};
-    Image.SetBitDepth(32);
-    EXPECT_EQ(Stored(Image).substr(54), Blank + "\x01\x02\x03\x04");
-}
-
-TEST(Bmp, ANonPositiveSideIsRefusedWithAWarning) {
-    Logged L;
-    EXPECT_FALSE(L.Image.SetSize(0, 5));
-    EXPECT_FALSE(L.Image.SetSize(5, -1));
-    EXPECT_EQ(L.Image(1, 1)->Blue, 9);
+TEST_F(Bmp4x4, ABadSizeOrDepthIsRefusedWithAWarningAndChangesNothing) {
+    EXPECT_FALSE(Image.SetSize(0, 5));
+    EXPECT_FALSE(Image.SetSize(5, -1));
+    EXPECT_FALSE(Image.SetBitDepth(2));
+    EXPECT_EQ(Image(1, 1)->Blue, 9);
     const std::string Size =
         "BMP Warning: User attempted to set a non-positive width or height.\n"
         "             Size remains unchanged at 4 x 4.\n";
-    EXPECT_EQ(L.Log.str(), Size + Size);
+    EXPECT_EQ(Log.str(), Size + Size +
+                             "BMP Warning: User attempted to set unsupported bit depth 2.\n"
+                             "             Bit depth remains unchanged at 24.\n");
 }
 
-TEST(Bmp, AnUnsupportedDepthIsRefusedWithAWarning) {
-    Logged L;
-    EXPECT_FALSE(L.Image.SetBitDepth(2));
-    EXPECT_EQ(L.Log.str(),
-              "BMP Warning: User attempted to set unsupported bit depth 2.\n"
-              "             Bit depth remains unchanged at 24.\n");
-}
-
-TEST(Bmp, APixelOutsideIsClampedToTheEdgeWithAWarning) {
-    Logged L;
-    EXPECT_EQ(L.Image(-1, 5), L.Image(0, 3));
-    EXPECT_EQ(L.Image(4, 0), L.Image(3, 0));
-    EXPECT_EQ(L.Image(0, 4), L.Image(0, 3));
+TEST_F(Bmp4x4, APixelOutsideIsClampedToTheEdgeWithAWarning) {
+    EXPECT_EQ(Image(-1, 5), Image(0, 3));
+    EXPECT_EQ(Image(4, 0), Image(3, 0));
+    EXPECT_EQ(Image(0, 4), Image(0, 3));
     const std::string Clamp =
         "BMP Warning: Attempted to access non-existent pixel;\n"
         "             Truncating request to fit in the range [0,3] x [0,3].\n";
-    EXPECT_EQ(L.Log.str(), Clamp + Clamp + Clamp);
+    EXPECT_EQ(Log.str(), Clamp + Clamp + Clamp);
 }
 
-TEST(Bmp, AFailedWriteIsReportedOnce) {
-    Logged L;
-    L.Image.SetBitDepth(32);
+TEST_F(Bmp4x4, AFailedWriteIsReportedOnce) {
+    Image.SetBitDepth(32);
     for (int Room : {0, 54, 54 + 16 + 5}) {
-        L.Log.str("");
+        Log.str("");
         ShortStream S(Room);
-        EXPECT_FALSE(L.Image.WriteToStream(S)) << Room;
-        EXPECT_EQ(L.Log.str(), "BMP Error: Could not write proper amount of data.\n");
+        EXPECT_FALSE(Image.WriteToStream(S)) << Room;
+        EXPECT_EQ(Log.str(), "BMP Error: Could not write proper amount of data.\n");
     }
 }
 
-TEST(Bmp, RowsOutsideTheImageAreRefused) {
-    Logged L;
-    EXPECT_EQ(L.Image.Row(4), nullptr);
-    EXPECT_EQ(L.Image.RowToOverwrite(4), nullptr);
-    EXPECT_EQ(L.Image.RowToOverwrite(0), L.Image.Row(0));
-}
-
-TEST(Bmp, A32BitRowNeedsFourBytesAPixel) {
-    Logged L;
+// A row outside the image, or a buffer under 4 bytes a pixel, is refused.
+TEST_F(Bmp4x4, RowsAreHandedOutOnlyInsideTheImageAndTheBuffer) {
+    EXPECT_EQ(Image.Row(4), nullptr);
+    EXPECT_EQ(Image.RowToOverwrite(4), nullptr);
     bmpBYTE Row[16];
-    EXPECT_FALSE(L.Image.Write32bitRow(Row, 15, 1));
-    EXPECT_FALSE(L.Image.Write32bitRow(Row, 16, 4));
-    ASSERT_TRUE(L.Image.Write32bitRow(Row, 16, 1));
+    EXPECT_FALSE(Image.Write32bitRow(Row, 15, 1));
+    EXPECT_FALSE(Image.Write32bitRow(Row, 16, 4));
+    ASSERT_TRUE(Image.Write32bitRow(Row, 16, 1));
     EXPECT_EQ(std::string(Row, Row + 16), Blank + "\x09\x09\x09\x09" + Blank + Blank);
+    EXPECT_EQ(Image.RowToOverwrite(0), Image.Row(0));
 }

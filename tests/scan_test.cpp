@@ -131,9 +131,11 @@ TEST(TextureScan, AMarkerMoreThan500BytesAfterTheLastClosesAnEntryForIt) {
     EXPECT_EQ(Entries({1000, 1500}, 1000), (std::vector<int>{1500, -1, 1508}));
 }
 
-TEST(TextureScan, ARegionStartMoreThan500BytesBeforeTheFirstMarkerMakesEntry0) {
+// So a first marker more than 500 bytes after it makes entry 1, and no marker leaves one entry.
+TEST(TextureScan, TheRegionStartCountsAsAMarker) {
     EXPECT_EQ(Entries({1000}, 500), (std::vector<int>{1000, -1, 1008}));
     EXPECT_EQ(Entries({0}, -1000), (std::vector<int>{0, 0, -992, 0, 0, 8}));
+    EXPECT_EQ(Entries({}, 5000), (std::vector<int>{0, 0, 5008}));
 }
 
 TEST(TextureScan, AMarkerCountsOnlyWhollyInsideTheRegionAndTheBuffer) {
@@ -144,10 +146,6 @@ TEST(TextureScan, AMarkerCountsOnlyWhollyInsideTheRegionAndTheBuffer) {
 
 TEST(TextureScan, SizeWordsAreReadAtTheBufferStart) {
     EXPECT_EQ(Entries({16}, 0), (std::vector<int>{16, -1, 24}));
-}
-
-TEST(TextureScan, NoMarkerGivesOneEntryFromTheRegionStart) {
-    EXPECT_EQ(Entries({}, 5000), (std::vector<int>{0, 0, 5008}));
 }
 
 TEST(TextureScan, The0x99ByteAfterBytesThatAreNotZeroIsNoMarker) {
