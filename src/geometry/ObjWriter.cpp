@@ -10,12 +10,12 @@
 #include <memory>
 #include <new>
 #include <ostream>
-#include <random>
 
 #include "geometry/FloatFormat.h"
 #include "geometry/Transforms.h"
 #include "io/OutputFile.h"
 #include "io/Paths.h"
+#include "io/Random.h"
 
 namespace {
 
@@ -177,10 +177,7 @@ private:
     size_t Mask_ = 0;
 };
 
-uint64_t HashSeed() {
-    std::random_device Device;
-    return (static_cast<uint64_t>(Device()) << 32) ^ Device();
-}
+uint64_t HashSeed() { return ThreadRandom(); }
 
 // One vertex's values for the object being written, computed once.
 struct VertexValues {

@@ -6,19 +6,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
+
+#include "io/Random.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Random bits for temporary names from a generator of this thread, seeded once
-// from the system: asking the system for every file costs more than writing a
-// small one (tens of microseconds in a virtual machine).
-uint32_t TempNameBits() {
-    thread_local std::mt19937 Generator{std::random_device{}()};
-    return static_cast<uint32_t>(Generator());
-}
 
 std::string LowerName(const std::string& Path) {
     std::string Name = Utf8Text(Utf8Path(Path).filename());
@@ -70,7 +63,8 @@ OutputFile::OutputFile(std::string FinalName, const OutputPolicy& Policy)
     std::error_code Error;
     for (int Attempt = 0; Attempt < 100 && !Stream_.is_open(); Attempt++) {
         std::string Name = "~qm";
-        for (uint32_t Bits = TempNameBits(); Name.size() < Length; Bits >>= 4)
+        for (uint32_t Bits = static_cast<uint32_t>(ThreadRandom()); Name.size() < Length;
+             Bits >>= 4)
             Name += "0123456789abcdef"[Bits & 15];
         const fs::path Candidate = Path.parent_path() / Name;
         if (fs::exists(Candidate, Error)) continue;
