@@ -13,24 +13,7 @@
 #include <system_error>
 #include <vector>
 
-namespace {
-
-// Copies the file From to the file To, or only reads it when To is null.
-bool Copy(const std::string& From, const char* To, std::vector<char>& Buffer) {
-    std::FILE* In = std::fopen(From.c_str(), "rb");
-    std::FILE* Out = To ? std::fopen(To, "wb") : nullptr;
-    bool Ok = In && (Out || !To);
-    for (size_t N; Ok && (N = std::fread(Buffer.data(), 1, Buffer.size(), In)) > 0;)
-        Ok = !Out || std::fwrite(Buffer.data(), 1, N, Out) == N;
-    if (In) {
-        Ok = Ok && !std::ferror(In);
-        std::fclose(In);
-    }
-    if (Out && std::fclose(Out) != 0) Ok = false;
-    return Ok;
-}
-
-}  // namespace
+#include "CatCopy.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -45,7 +28,7 @@ int main(int argc, char** argv) {
     for (std::string Line; Ok && std::getline(List, Line);) {
         const std::string Path = Line.substr(2);
         if (Line.rfind("M ", 0) == 0) {
-            Ok = Copy(Game + Path, nullptr, Buffer);
+            Ok = CatCopy(Game + Path, nullptr, Buffer);
             continue;
         }
         const std::filesystem::path Folder = std::filesystem::path(Path).parent_path();
@@ -55,7 +38,7 @@ int main(int argc, char** argv) {
             Ok = !Error;
             Made = Folder;
         }
-        Ok = Ok && Line.rfind("O ", 0) == 0 && Copy(Reference + Path, Path.c_str(), Buffer);
+        Ok = Ok && Line.rfind("O ", 0) == 0 && CatCopy(Reference + Path, Path.c_str(), Buffer);
     }
     if (!Ok) std::fprintf(stderr, "batch_floor: failed\n");
     return Ok ? 0 : 1;
