@@ -93,15 +93,16 @@ TEST(Bmp, PixelsEncodedAndRowsPaddedAtEveryDepth) {
 }
 
 // A file size that needs all four bytes, pixels that take more than one write call, and blank
-// rows longer than two fill runs up to their last pixel.
+// rows longer than two fill runs up to their last pixel, the top row (stored last, untouched)
+// included.
 TEST(Bmp, ALargeImageIsWrittenWhole) {
     BMP Large;
     ASSERT_TRUE(Large.SetSize(2049, 2048));
     Large.SetBitDepth(32);
-    *Large(0, 0) = {1, 2, 3, 4};  // the top row is stored last
+    *Large(0, 1) = {1, 2, 3, 4};
     const std::string F = Stored(Large);
     EXPECT_EQ(Word(F, 2), 54u + 4 * 2049 * 2048);
-    EXPECT_EQ(F.substr(F.size() - 4 * 2049, 4), "\x01\x02\x03\x04");
+    EXPECT_EQ(F.substr(F.size() - 2 * 4 * 2049, 4), "\x01\x02\x03\x04");
     EXPECT_EQ(F.substr(F.size() - 4), Blank);
 }
 
