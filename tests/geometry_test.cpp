@@ -92,13 +92,14 @@ TEST(ObjWriter, MatchesTheReferenceWriterOnRandomModels) {
 }
 
 // 17 objects of 2000 distinct values, object o moved by o along Y: numbers run past 32767; each
-// strip ends with a copy of vertex 1000, whose values are found again after the tables grew.
+// strip goes on over 1000 copies of its first vertices, whose values (as they are other records)
+// must be found in the tables after these grew.
 TEST(ObjWriter, MatchesTheReferenceWriterPastItsFirstTableSizes) {
     ModelBuilder B;
-    std::vector<int16_t> Strip(2001);
+    std::vector<int16_t> Strip(3000);
     std::iota(Strip.begin(), Strip.end(), int16_t{0});
     for (float v = 0; v < 2000; v++) B.Vertices.push_back({v, 0, 0, 1, 0, 0, 1, v, 1, 0});
-    B.Vertices.push_back(B.Vertices[1000]);
+    for (size_t v = 0; v < 1000; v++) B.Vertices.push_back(B.Vertices[v]);
     for (int16_t o = 1; o <= 17; o++) {
         B.Mats1.push_back(ModelBuilder::Translation(0, o, 0));
         B.Objects.push_back({0.5f, {o}, Strip});
