@@ -392,3 +392,39 @@ TEST(Interrupts, AnInterruptThatTheProgramWasStartedToIgnoreStaysIgnored) {
         },
         testing::ExitedWithCode(0), "");
 }
+
+namespace {
+
+// The save path that AnswerReader makes of Units, given as UTF-16LE with its mark and a line end;
+// "" when the answer is refused.
+std::string SavePathOf(const std::u16string& Units) {
+    std::string Bytes = "\xFF\xFE";
+    for (const char16_t U : Units + u"\n") {
+        Bytes += static_cast<char>(U & 0xFF);
+        Bytes += static_cast<char>(U >> 8);
+    }
+    std::istringstream In(Bytes);
+    AnswerReader Answers(In);
+    std::string Path;
+    return Answers.SavePath(Path) == AnswerReader::Result::Read ? Path : "";
+}
+
+}  // namespace
+
+TEST(Answers, Utf16IsHandedOnAsUtf8AtEveryLengthBoundary) {
+    EXPECT_EQ(SavePathOf(u"a\u07FF"), "a\xDF\xBF");
+    EXPECT_EQ(SavePathOf(u"a\u0800"), "a\xE0\xA0\x80");
+}
+
+TEST(Answers, ALoneSurrogateBecomesTheReplacementCharacter) {
+    EXPECT_EQ(SavePathOf(u"a\xDC00"), "a\xEF\xBF\xBD");
+}
+
+TEST(Answers, ANulAfterALoneHighSurrogateIsStillRefused) {
+    EXPECT_EQ(SavePathOf(std::u16string(u"a\xD800") + u'\0'), "");
+}
+
+TEST(Paths, TheSmallestTwoAndThreeByteCharactersAreUtf8) {
+    EXPECT_TRUE(IsUtf8("\xC2\x80"));
+    EXPECT_TRUE(IsUtf8("\xE0\xA0\x80"));
+}
